@@ -1,0 +1,30 @@
+#include "entry/callstate.h"
+
+#include "services/comerror.h"
+
+namespace torvel {
+
+ConnectionPtr gAdoCnn;
+int32_t gBomID = 0;
+QString gBomName;
+QString gBomNumber;
+int32_t gGroupID = 0;
+int32_t gGroupInterID = 0;
+int32_t gParentID = 0;
+QString gGroupName;
+QString gGroupNumber;
+int32_t gItemID = 0;
+int32_t gBomNoteID = 0;
+double gNoteDate = 0.0;
+bool gReturnOK = false;
+double gStartDate = 0.0;
+
+Connection &callConnection()
+{
+    if (!gAdoCnn || !gAdoCnn->isOpen())
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"),
+                       QStringLiteral("未设置数据库连接"));
+    return *gAdoCnn;
+}
+
+} // namespace torvel

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "recordset.h"
+#include "variant.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace torvel {
+
+class Dialect;
+
+// A typed parameter of a stored procedure call, as ADO's Command held them.
+struct Parameter
+{
+    enum Direction { Input = 1, Output = 2, InputOutput = 3, ReturnValue = 4 };
+    // ADO type codes used by the callers: 2 small integer, 3 integer,
+    // 5 double, 135 date-time stamp, 200 text.
+    QString name;
+    int type = 0;
+    int direction = Input;
+    int size = 0;
+    Variant value;
+};
+
+// A stored procedure that the host database offers. On SQLite the host
+// registers it in C++; on a server it is a real procedure. Input values are
+// read from the parameters and outputs written back into them; a procedure
+// that returns rows returns them, otherwise nullptr.
+using Procedure = std::function<RecordsetPtr(class Connection &connection, std::vector<Parameter> &parameters)>;
+
+// Procedures for the embedded database, registered by the host per process and
+// found by name case-insensitively.
+void registerProcedure(const QString &name, Procedure procedure);
+void unregisterProcedure(const QString &name);
+
+// The host's connection: statements in the SQL Server text the library is
+// written in, run on the database behind it through its dialect.
+// Every failure throws ComError with the database's own text.
+class Connection
+{
+public:
+    // "PATH" or "sqlite:PATH" for the embedded database;
+    // "postgresql://user@host:port/dbname" for the server.
+    static std::shared_ptr<Connection> open(const QString &connectionString);
+    ~Connection();
+
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Runs one statement. A statement that returns rows gives a fully fetched
+    // record set; others give nullptr and report the rows they affected.
+    RecordsetPtr Execute(const QString &text, qint64 *recordsAffected = nullptr);
+    // The key the database generated for the last insert on this connection.
+    Variant lastInsertId() const;
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // Calls a stored procedure with typed parameters (ADO's Command with
+    // CommandType 4); outputs are written back into the parameters.
+    RecordsetPtr callProcedure(const QString &name, std::vector<Parameter> &parameters);
+
+    void Close();
+    bool isOpen() const;
+    QString connectionString() const { return m_connectionString; }
+    const Dialect &dialect() const { return *m_dialect; }
+    QString driverName() const;   // "QSQLITE", "QPSQL"
+
+    // Fault injection for tests: runs before every statement with its final
+    // text; throwing from it fails that statement as the database would.
+    void setStatementHook(std::function<void(const QString &text)> hook) { m_hook = std::move(hook); }
+
+private:
+    Connection() = default;
+
+    QString m_connectionString;
+    QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
+    std::unique_ptr<Dialect> m_dialect;
+    std::function<void(const QString &)> m_hook;
+    bool m_inTransaction = false;
+    Variant m_lastInsertId;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// What each database needs to run the SQL Server text: the one place where
+// databases differ. The SQLite dialect registers functions on the native
+// handle and rewrites only what SQLite cannot parse; PostgreSQL's does the same
+// for its server.
+class Dialect
+{
+public:
+    virtual ~Dialect() = default;
+    virtual QString name() const = 0;
+    // Called once after the database opened.
+    virtual void prepare(Connection &connection) = 0;
+    // The text to run for a statement as the library wrote it.
+    virtual QString translate(const QString &text) const = 0;
+};
+
+// Text and numbers spliced into statements. Every typed value goes through
+// these: a quote inside a text is doubled, so the stored value always equals
+// the entered text and no typed text can change a statement.
+QString sqlEscape(const QString &text);            // the text with ' doubled, no outer quotes
+QString sqlQuote(const QString &text);             // '...' with ' doubled
+QString sqlNumber(double value);                   // plain decimal, a point, <= 15 significant digits
+QString sqlNumber(int32_t value);
+
+} // namespace torvel
