@@ -1,0 +1,1 @@
+// Implemented by its owner; placeholder so the tree configures.
