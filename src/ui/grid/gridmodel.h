@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,7 +23,28 @@ inline constexpr OleColor kWhite = 0x00FFFFFF;
 // per-cell setting overrides it. The active cell, where the user's cursor
 // stands, is separate from the addressing cell.
 //
-// Plain Qt Core: the data layer works on this model without any widget.
+// Addressing rules for the property setters (Lock, colours, number type,
+// Value, ColHidden):
+// - Without block mode the addressed cell is (Col, Row); with block mode on
+//   it is the block Col..Col2 x Row..Row2 (SelBlock sets the bounds, the
+//   caller switches block mode).
+// - Row -1 addresses whole columns: the setting becomes the column's format,
+//   which every row has unless a cell overrides it, and it replaces the
+//   per-cell overrides of that property in those columns (so a column-wide
+//   reset really resets every row). Col -1 addresses every column.
+// - Addresses outside the grid are ignored.
+//
+// Defaults: a locked cell shows kLockYellow unless a lock colour was set;
+// an unlocked cell shows kWhite unless a back colour was set. A number cell
+// has 2 decimals and no bounds until they are set.
+//
+// Number cells keep the value as set and read back (text, GetText, Value)
+// as plain decimal text: a point, no grouping, no exponent, no locale
+// ("12.5", "3", "0.125"), because callers read numbers back with the
+// leading-number parse. They show the value rounded to their decimals.
+//
+// Plain Qt Core (QColor from Qt Gui for the background role): the data layer
+// works on this model without any widget.
 class GridModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -46,14 +68,21 @@ public:
     void setRow(int row) { m_row = row; }
     void setCol2(int col) { m_col2 = col; }
     void setRow2(int row) { m_row2 = row; }
+    bool BlockMode() const { return m_blockMode; }
+    void setBlockMode(bool on) { m_blockMode = on; }
 
     // Properties of the addressed cell (Col, Row; -1 for a whole column/row).
+    // Getters read the cell (Col, Row); for Row -1 the column's format.
     bool Lock() const;
     void setLock(bool locked);
+    OleColor LockBackColor() const;
     void setLockBackColor(OleColor color);
+    OleColor BackColor() const;
     void setBackColor(OleColor color);
     // Makes the addressed cells number cells with these bounds and decimals.
     void setTypeNumber(double minimum, double maximum, int decimals);
+    // Sets the decimals and makes the addressed cells number cells (a float
+    // cell type is implied by the property).
     void setTypeFloatDecimalPlaces(int decimals);
     // The addressed cell's value: a number cell keeps the number as set.
     QString Value() const;
@@ -61,7 +90,9 @@ public:
     void setValue(double number);
 
     // Direct cell access (col, row from 1). Reading outside the grid gives
-    // the empty text; GetText answers whether the cell exists.
+    // the empty text; GetText answers whether the cell exists. SetText
+    // stores what it is given (a number in a number cell is normalised to
+    // plain decimal text); writing outside the grid is ignored.
     QString text(int col, int row) const;
     bool GetText(int col, int row, QString &out) const;
     void SetText(int col, int row, const QString &text);
@@ -74,9 +105,14 @@ public:
     double minimum(int col, int row) const;
     double maximum(int col, int row) const;
     QString displayText(int col, int row) const;   // number cells with their decimals
+    // Whether `text` may be stored in the cell by the user: never in a
+    // locked cell; in a number cell only the empty text or a number within
+    // the bounds. Code that calls SetText is not held to this.
+    bool acceptsInput(int col, int row, const QString &text) const;
 
     // Columns
     void setColHidden(int col, bool hidden);
+    void setColHidden(bool hidden);   // the addressed column(s)
     bool isColHidden(int col) const;
     void setColumnHeader(int col, const QString &text);
     QString columnHeader(int col) const;
@@ -89,20 +125,31 @@ public:
     void clearAll();   // every cell's text and per-cell format, size kept
 
     // The active cell (the user's cursor). Views follow it and report moves.
+    // Kept within the grid (at least 1, 1) when rows or columns go.
     int ActiveCol() const { return m_activeCol; }
     int ActiveRow() const { return m_activeRow; }
     void setActiveCell(int col, int row);
+
+    // Plain decimal text of a number: shortest text that reads back as the
+    // same double, a point, no exponent or grouping.
+    static QString numberText(double number);
+    // The whole trimmed text as a finite number (C syntax), or nothing.
+    static std::optional<double> parseNumber(const QString &text);
 
     // QAbstractItemModel: row r, column c map to grid row r + 1, col c + 1.
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // Edit path of the views: refused (false) for a locked cell and for a
+    // number cell given a non-number or a value out of its bounds.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 Q_SIGNALS:
     void activeCellChanged(int col, int row);
+    void columnHiddenChanged(int col, bool hidden);
+    void columnWidthChanged(int col, double characters);
 
 private:
     struct Format {
@@ -116,7 +163,7 @@ private:
     };
     struct Cell {
         QString text;
-        Format format;
+        std::unique_ptr<Format> format;   // only cells with an override pay for one
     };
     struct Column {
         Format format;
@@ -124,14 +171,27 @@ private:
         double width = 8.0;
         bool hidden = false;
     };
+    struct Region {
+        int col1 = 1, col2 = 0, row1 = 1, row2 = 0;
+        bool wholeColumns = false;
+        bool isEmpty() const { return col1 > col2 || (!wholeColumns && row1 > row2); }
+    };
 
     Format effective(int col, int row) const;
-    template <typename Fn> void forAddressed(Fn &&fn);
+    Region addressed() const;
+    template <typename T> void applyFormat(std::optional<T> Format::*member, T value);
+    void applyNumberType(std::optional<double> minimum, std::optional<double> maximum, int decimals);
+    void emitRegionChanged(const Region &region);
     void emitCellChanged(int col, int row);
+    bool inGrid(int col, int row) const;
+    bool isCell(const QModelIndex &index) const;
+    QString storedText(int col, int row, const QString &text) const;
+    void clampActiveCell();
 
     int m_maxCols = 0;
     int m_maxRows = 0;
     int m_col = 1, m_row = 1, m_col2 = 1, m_row2 = 1;
+    bool m_blockMode = false;
     int m_activeCol = 1, m_activeRow = 1;
     std::vector<Column> m_columns;            // index col - 1
     std::vector<std::vector<Cell>> m_cells;   // [row - 1][col - 1]
