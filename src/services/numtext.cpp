@@ -1,0 +1,218 @@
+#include "numtext.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include <locale.h>
+
+namespace torvel::numtext {
+
+Digits decimalDigits(double value, int significant)
+{
+    Digits d;
+    if (value == 0.0 || !std::isfinite(value))
+        return d;
+    d.negative = value < 0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+    // buf: "d.ddddde+XX"
+    const char *p = buf;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            d.digits.push_back(*p);
+    }
+    const int exp10 = *p == 'e' ? std::atoi(p + 1) : 0;
+    d.pointPos = exp10 + 1;
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty())
+        d.negative = false;
+    return d;
+}
+
+QString plainText(const Digits &d)
+{
+    if (d.digits.empty())
+        return QStringLiteral("0");
+    std::string s;
+    if (d.negative)
+        s.push_back('-');
+    const int n = int(d.digits.size());
+    if (d.pointPos <= 0) {
+        s += "0.";
+        s.append(size_t(-d.pointPos), '0');
+        s += d.digits;
+    } else if (d.pointPos >= n) {
+        s += d.digits;
+        s.append(size_t(d.pointPos - n), '0');
+    } else {
+        s += d.digits.substr(0, size_t(d.pointPos));
+        s.push_back('.');
+        s += d.digits.substr(size_t(d.pointPos));
+    }
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+QString groupedFixed(const Digits &in, int scale)
+{
+    // Round the decimal digits themselves, so 1.005 (15 digits: "1005", point
+    // after the first) rounds up as typed, not as its binary neighbour.
+    std::string digits = in.digits;
+    int pointPos = in.pointPos;
+    const int keep = pointPos + scale;
+    if (keep < 0) {
+        digits.clear();   // below half a unit of the last decimal
+    } else if (keep < int(digits.size())) {
+        const bool up = digits[size_t(keep)] >= '5';
+        digits.resize(size_t(keep));
+        if (up) {
+            int i = keep - 1;
+            for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+                digits[size_t(i)] = '0';
+            if (i >= 0) {
+                ++digits[size_t(i)];
+            } else {
+                digits.insert(digits.begin(), '1');
+                ++pointPos;
+            }
+        }
+    }
+    while (!digits.empty() && digits.back() == '0' && int(digits.size()) > pointPos)
+        digits.pop_back();
+    const bool zero = digits.find_first_not_of('0') == std::string::npos;
+
+    // Integer part and exactly `scale` decimals from the digit string.
+    auto digitAt = [&](int pos) -> char {   // pos: 0 = first digit after the point is pointPos
+        return pos >= 0 && pos < int(digits.size()) ? digits[size_t(pos)] : '0';
+    };
+    std::string intPart;
+    if (zero || pointPos <= 0) {
+        intPart = "0";
+    } else {
+        for (int i = 0; i < pointPos; ++i)
+            intPart.push_back(digitAt(i));
+    }
+    std::string grouped;
+    const int len = int(intPart.size());
+    for (int i = 0; i < len; ++i) {
+        if (i > 0 && (len - i) % 3 == 0)
+            grouped.push_back(',');
+        grouped.push_back(intPart[size_t(i)]);
+    }
+    std::string s;
+    if (in.negative && !zero)
+        s.push_back('-');
+    s += grouped;
+    if (scale > 0) {
+        s.push_back('.');
+        for (int i = 0; i < scale; ++i)
+            s.push_back(zero ? '0' : digitAt(pointPos + i));
+    }
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+// strtod follows the process locale, which QCoreApplication sets from the
+// environment; statement and cell text always uses a point.
+static double strtodC(const char *text)
+{
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    return strtod_l(text, nullptr, cLocale);
+}
+
+static bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+bool parseNumber(QStringView text, double &out)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isBlank(text[i]))
+        ++i;
+    qsizetype end = n;
+    while (end > i && isBlank(text[end - 1]))
+        --end;
+    std::string ascii;
+    if (i < end && (text[i] == u'+' || text[i] == u'-'))
+        ascii.push_back(char(text[i++].unicode()));
+    int mantissaDigits = 0;
+    bool lastWasDigit = false;
+    for (; i < end; ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            ascii.push_back(char(c.unicode()));
+            ++mantissaDigits;
+            lastWasDigit = true;
+        } else if (c == u',' && lastWasDigit && i + 1 < end && text[i + 1] >= u'0' && text[i + 1] <= u'9') {
+            lastWasDigit = false;   // a group separator between digits
+        } else {
+            break;
+        }
+    }
+    if (i < end && text[i] == u'.') {
+        ascii.push_back('.');
+        for (++i; i < end && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+            ascii.push_back(char(text[i].unicode()));
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return false;
+    if (i < end && (text[i] == u'e' || text[i] == u'E')) {
+        ascii.push_back('e');
+        ++i;
+        if (i < end && (text[i] == u'+' || text[i] == u'-'))
+            ascii.push_back(char(text[i++].unicode()));
+        int expDigits = 0;
+        for (; i < end && text[i] >= u'0' && text[i] <= u'9'; ++i, ++expDigits)
+            ascii.push_back(char(text[i].unicode()));
+        if (expDigits == 0)
+            return false;
+    }
+    if (i != end)
+        return false;
+    const double v = strtodC(ascii.c_str());
+    if (!std::isfinite(v))
+        return false;
+    out = v == 0.0 ? 0.0 : v;
+    return true;
+}
+
+double leadingNumber(QStringView text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isBlank(text[i]))
+        ++i;
+    std::string ascii;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        ascii.push_back(char(text[i++].unicode()));
+    int mantissaDigits = 0;
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++mantissaDigits)
+        ascii.push_back(char(text[i].unicode()));
+    if (i < n && text[i] == u'.') {
+        ascii.push_back('.');
+        for (++i; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++mantissaDigits)
+            ascii.push_back(char(text[i].unicode()));
+    }
+    if (mantissaDigits == 0)
+        return 0.0;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        // The exponent counts only when digits follow it: "1e" and "1e+" read as 1.
+        std::string exp = "e";
+        qsizetype j = i + 1;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            exp.push_back(char(text[j++].unicode()));
+        const qsizetype digitsFrom = j;
+        for (; j < n && text[j] >= u'0' && text[j] <= u'9'; ++j)
+            exp.push_back(char(text[j].unicode()));
+        if (j > digitsFrom)
+            ascii += exp;
+    }
+    const double v = strtodC(ascii.c_str());
+    return v == 0.0 ? 0.0 : v;   // "-0" reads as 0
+}
+
+} // namespace torvel::numtext
