@@ -5,6 +5,9 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,6 +15,7 @@
 namespace torvel {
 
 class Dialect;
+class Connection;
 
 // A typed parameter of a stored procedure call, as ADO's Command held them.
 struct Parameter
@@ -71,13 +75,19 @@ public:
     QString connectionString() const { return m_connectionString; }
     const Dialect &dialect() const { return *m_dialect; }
     QString driverName() const;   // "QSQLITE", "QPSQL"
+    // The Qt database behind the connection, for dialects and fixtures that
+    // need the native handle; callers include <QSqlDatabase>.
+    QSqlDatabase database() const;
 
     // Fault injection for tests: runs before every statement with its final
     // text; throwing from it fails that statement as the database would.
     void setStatementHook(std::function<void(const QString &text)> hook) { m_hook = std::move(hook); }
 
 private:
-    Connection() = default;
+    struct Statements;   // the reusable query, kept out of this header
+
+    Connection();
+    RecordsetPtr run(const QString &text, qint64 *recordsAffected);
 
     QString m_connectionString;
     QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
@@ -85,6 +95,7 @@ private:
     std::function<void(const QString &)> m_hook;
     bool m_inTransaction = false;
     Variant m_lastInsertId;
+    std::unique_ptr<Statements> m_statements;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
@@ -102,7 +113,24 @@ public:
     virtual void prepare(Connection &connection) = 0;
     // The text to run for a statement as the library wrote it.
     virtual QString translate(const QString &text) const = 0;
+
+    // The Qt driver ("QSQLITE", "QPSQL") and how the connection string sets up
+    // the database before it opens.
+    virtual QString driverName() const = 0;
+    virtual void configure(QSqlDatabase &database, const QString &connectionString) const = 0;
+
+    // Runs a stored procedure. The default runs the procedures registered with
+    // registerProcedure, which is how the embedded database has them; a server
+    // dialect overrides it to call its own.
+    virtual RecordsetPtr callProcedure(Connection &connection, const QString &name,
+                                       std::vector<Parameter> &parameters) const;
 };
+
+// One kind of database per connection-string scheme ("sqlite", "postgresql").
+// A dialect that is built in adds its factory to the table in connection.cpp;
+// this registers one at run time (a test double, an extra backend).
+using DialectFactory = std::function<std::unique_ptr<Dialect>()>;
+void registerDialect(const QString &scheme, DialectFactory factory);
 
 // Text and numbers spliced into statements. Every typed value goes through
 // these: a quote inside a text is doubled, so the stored value always equals

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "connection.h"
+
+#include <memory>
+
+namespace torvel {
+
+// The embedded database: SQLite through Qt's QSQLITE driver.
+std::unique_ptr<Dialect> createSqliteDialect();
+
+// The SQL Server text rewritten where SQLite cannot parse it, and only there:
+// "INSERT name(" gains its INTO, and a number glued to the word after it
+// ("FReplaceClassID=3Order By") gets a blank. Exposed for tests.
+QString sqliteTranslate(const QString &text);
+
+} // namespace torvel

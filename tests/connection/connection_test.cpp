@@ -1,0 +1,445 @@
+// The connection on a real SQLite file: the SQL Server text the library writes
+// runs as written, values come back typed, failures carry the database's text.
+
+#include "printers.h"
+#include "services/connection.h"
+#include "services/sqlitedialect.h"
+
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace torvel;
+
+namespace {
+
+class SqliteConnection : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        cnn = Connection::open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("t.db")));
+        cnn->Execute(QStringLiteral("CREATE TABLE COM_BOM_Group (FBOMGroupID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                    "FNumber TEXT COLLATE NOCASE, FName TEXT COLLATE NOCASE, FParentID INTEGER)"));
+        cnn->Execute(QStringLiteral("CREATE TABLE t_Item (FItemID INTEGER PRIMARY KEY, FNumber TEXT COLLATE NOCASE, "
+                                    "FName TEXT COLLATE NOCASE, FQty REAL)"));
+    }
+
+    int count(const QString &sql)
+    {
+        const RecordsetPtr rs = cnn->Execute(sql);
+        return rs->Fields(0).toInt32();
+    }
+
+    QTemporaryDir dir;
+    ConnectionPtr cnn;
+};
+
+// ---------------------------------------------------------------------------
+// The rewrite: only what SQLite cannot parse changes.
+
+TEST(SqliteTranslate, RewritesOnlyWhatSqliteCannotParse)
+{
+    const struct
+    {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        {"INSERT COM_Bom_Group(FNumber) VALUES ('1')", "INSERT INTO COM_Bom_Group(FNumber) VALUES ('1')"},
+        {"  insert COM_Bom_Group (FNumber) VALUES ('1')", "  insert INTO COM_Bom_Group (FNumber) VALUES ('1')"},
+        {"INSERT [COM_Bom] (FNumber) VALUES (1)", "INSERT INTO [COM_Bom] (FNumber) VALUES (1)"},
+        {"INSERT INTO COM_Bom(FNumber) VALUES ('1')", "INSERT INTO COM_Bom(FNumber) VALUES ('1')"},
+        {"insert into t(a) values (1)", "insert into t(a) values (1)"},
+        {"INSERT OR REPLACE INTO t(a) VALUES (1)", "INSERT OR REPLACE INTO t(a) VALUES (1)"},
+        {"SELECT * FROM t WHERE FNumber='INSERT x(' ", "SELECT * FROM t WHERE FNumber='INSERT x(' "},
+        // A number glued to the next word, as the completion grid's lookup writes it.
+        {"SELECT * FROM t WHERE (FNumber='1') and FReplaceClassID=3Order By len(FNumber) ",
+         "SELECT * FROM t WHERE (FNumber='1') and FReplaceClassID=3 Order By len(FNumber) "},
+        {"SELECT 1.5e3AS x, 0x1Fgo", "SELECT 1.5e3 AS x, 0x1F go"},
+        // Inside quotes, names and comments nothing moves.
+        {"SELECT * FROM t WHERE FName='3Order' AND [2x]=\"4y\" -- 5z\n", "SELECT * FROM t WHERE FName='3Order' AND [2x]=\"4y\" -- 5z\n"},
+        {"SELECT * FROM t WHERE a='it''s 3x' AND b=4", "SELECT * FROM t WHERE a='it''s 3x' AND b=4"},
+        {"SELECT FItem2ID, t2.x FROM t2", "SELECT FItem2ID, t2.x FROM t2"},
+        {"UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4", "UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(sqliteTranslate(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+}
+
+// ---------------------------------------------------------------------------
+// The dialect points on a real file.
+
+TEST_F(SqliteConnection, InsertWithoutIntoRunsAndStores)
+{
+    qint64 affected = -1;
+    EXPECT_EQ(cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','电子',0)"), &affected),
+              nullptr);
+    EXPECT_EQ(affected, 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_GROUP WHERE FName='电子'")), 1);
+}
+
+TEST_F(SqliteConnection, LenOrdersByCharactersIgnoringTrailingBlanks)
+{
+    // Byte lengths would put 电阻器 (9 bytes) after 'abcd'; a blank-counting
+    // length would put 'ab   ' after 'abc'.
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (1,'abcd')"));
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (2,'电阻器')"));
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (3,'ab   ')"));
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (4,'a')"));
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT FItemID, len(FNumber) AS L FROM t_Item Order By len(FNumber) "));
+    std::vector<int> ids, lengths;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        ids.push_back(rs->Fields(QStringLiteral("FItemID")).toInt32());
+        lengths.push_back(rs->Fields(QStringLiteral("l")).toInt32());
+    }
+    EXPECT_EQ(ids, (std::vector<int>{4, 3, 2, 1}));
+    EXPECT_EQ(lengths, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(cnn->Execute(QStringLiteral("SELECT len(NULL)"))->Fields(0).isNull());
+}
+
+TEST_F(SqliteConnection, NamesAndTextCompareIgnoringCase)
+{
+    cnn->Execute(QStringLiteral("INSERT INTO com_bom_group(FNumber,FName,FParentID) VALUES ('AbC','Motherboard',0)"));
+    const char *queries[] = {
+        "SELECT Count(*) FROM COM_Bom_Group WHERE FNumber='abc'",
+        "SELECT Count(*) FROM COM_BOM_GROUP WHERE fnumber='ABC' and FParentID=0",
+        "SELECT Count(*) FROM Com_Bom_Group WHERE FName LIKE 'mother%'",
+        "SELECT Count(*) FROM COM_BOM_Group WHERE FNumber IN ('aBc')",
+    };
+    for (const char *q : queries)
+        EXPECT_EQ(count(QString::fromUtf8(q)), 1) << q;
+    // Field names read back as the database declares them.
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT fnumber, FName AS fAlias FROM COM_BOM_GROUP"));
+    EXPECT_EQ(rs->fieldNames(), (QStringList{QStringLiteral("FNumber"), QStringLiteral("fAlias")}));
+}
+
+TEST_F(SqliteConnection, GluedNumberBeforeOrderByRuns)
+{
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber,FName) VALUES (3,'R1','x')"));
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT * FROM t_Item WHERE FItemID=3Order By len(FNumber) "));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields(QStringLiteral("FNumber")).toString(), QStringLiteral("R1"));
+}
+
+TEST_F(SqliteConnection, ValuesComeBackTyped)
+{
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral(
+        "SELECT 7 AS i, 3000000000 AS big, -2147483648 AS low, 2.5 AS r, '12' AS s, NULL AS n, '电阻' AS cn"));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    const struct
+    {
+        const char *field;
+        Variant::Type type;
+    } expected[] = {
+        {"i", Variant::Type::Int32}, {"big", Variant::Type::Double}, {"low", Variant::Type::Int32},
+        {"r", Variant::Type::Double}, {"s", Variant::Type::String}, {"n", Variant::Type::Null},
+        {"cn", Variant::Type::String},
+    };
+    for (const auto &e : expected)
+        EXPECT_EQ(rs->Fields(QString::fromUtf8(e.field)).type(), e.type) << e.field;
+    EXPECT_EQ(rs->Fields(QStringLiteral("big")).toDouble(), 3000000000.0);
+    EXPECT_EQ(rs->Fields(QStringLiteral("low")).toInt32(), INT32_MIN);
+    EXPECT_EQ(rs->Fields(QStringLiteral("cn")).toString(), QStringLiteral("电阻"));
+}
+
+TEST_F(SqliteConnection, SelectWithoutRowsGivesAnEmptySetWithItsFields)
+{
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT * FROM t_Item WHERE FItemID=-1"));
+    ASSERT_NE(rs, nullptr);
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_TRUE(rs->Eof());
+    EXPECT_EQ(rs->fieldCount(), 4);
+}
+
+TEST_F(SqliteConnection, RowsAffectedAndGeneratedKeys)
+{
+    qint64 affected = -1;
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0)"), &affected);
+    EXPECT_EQ(affected, 1);
+    EXPECT_EQ(cnn->lastInsertId().toInt32(), 1);
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('02','b',0)"));
+    EXPECT_EQ(cnn->lastInsertId().toInt32(), 2);
+
+    cnn->Execute(QStringLiteral("UPDATE COM_Bom_Group SET FParentID=9  WHERE FParentID=0"), &affected);
+    EXPECT_EQ(affected, 2);
+    cnn->Execute(QStringLiteral("DELETE  FROM COM_Bom_Group WHERE FNumber='nothing'"), &affected);
+    EXPECT_EQ(affected, 0);
+    cnn->Execute(QStringLiteral("DELETE FROM COM_BOM_Group  WHERE FParentID=9"), &affected);
+    EXPECT_EQ(affected, 2);
+    // An update does not disturb the last generated key.
+    EXPECT_EQ(cnn->lastInsertId().toInt32(), 2);
+}
+
+TEST_F(SqliteConnection, QuotedTextRoundTripsUnchanged)
+{
+    const QString texts[] = {
+        QStringLiteral("O'Brien"),
+        QStringLiteral("''"),
+        QStringLiteral("say \"hi\""),
+        QStringLiteral("C:\\temp\\n"),
+        QStringLiteral("100%_done"),
+        QStringLiteral("电阻 10kΩ ±1%"),
+        QStringLiteral("trailing   "),
+        QStringLiteral("   leading"),
+        QStringLiteral("'); DELETE FROM t_Item; --"),
+        QString(),
+    };
+    int id = 0;
+    for (const QString &t : texts) {
+        ++id;
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (") + sqlNumber(id) + QStringLiteral(",")
+                     + sqlQuote(t) + QStringLiteral(")"));
+        const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT FName FROM t_Item WHERE FItemID=") + sqlNumber(id));
+        ASSERT_EQ(rs->RecordCount(), 1) << t.toStdString();
+        EXPECT_EQ(rs->Fields(0).toString(), t);
+        // Found again by the same quoted text.
+        EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FName=") + sqlQuote(t)), 1) << t.toStdString();
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), id);
+}
+
+TEST_F(SqliteConnection, NumbersRoundTripThroughTheirText)
+{
+    const double values[] = {0.125, 1234567.5, 0.1, 1e-7, 1e15, -2.5};
+    int id = 0;
+    for (double v : values) {
+        ++id;
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FQty) VALUES (") + sqlNumber(id) + QStringLiteral(",")
+                     + sqlNumber(v) + QStringLiteral(")"));
+        EXPECT_EQ(cnn->Execute(QStringLiteral("SELECT FQty FROM t_Item WHERE FItemID=") + sqlNumber(id))->Fields(0).toDouble(), v);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+TEST_F(SqliteConnection, FailuresCarryTheDatabaseText)
+{
+    cnn->Execute(QStringLiteral("CREATE UNIQUE INDEX ux ON t_Item(FNumber)"));
+    cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (1,'A')"));
+    const struct
+    {
+        const char *sql;
+        const char *text;
+    } cases[] = {
+        {"SELEC * FROM t_Item", "near \"SELEC\": syntax error"},
+        {"SELECT * FROM t_Nothing", "no such table: t_Nothing"},
+        {"SELECT FNothing FROM t_Item", "no such column: FNothing"},
+        {"INSERT t_Item(FItemID,FNumber) VALUES (2,'a')", "UNIQUE constraint failed: t_Item.FNumber"},
+        {"SELECT nofunction(1)", "no such function: nofunction"},
+    };
+    for (const auto &c : cases) {
+        try {
+            cnn->Execute(QString::fromUtf8(c.sql));
+            ADD_FAILURE() << "no error for " << c.sql;
+        } catch (const ComError &e) {
+            EXPECT_EQ(e.description(), QString::fromUtf8(c.text)) << c.sql;
+            EXPECT_EQ(e.source(), QStringLiteral("QSQLITE"));
+            EXPECT_GT(e.number(), 0) << "the native SQLite code";
+        }
+    }
+    // The connection stays usable after a failure.
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), 1);
+}
+
+TEST_F(SqliteConnection, ClosedConnectionRefusesWork)
+{
+    const QString qtName = cnn->database().connectionName();
+    EXPECT_TRUE(QSqlDatabase::contains(qtName));
+    cnn->Close();
+    EXPECT_FALSE(cnn->isOpen());
+    EXPECT_FALSE(QSqlDatabase::contains(qtName));
+    try {
+        cnn->Execute(QStringLiteral("SELECT 1"));
+        ADD_FAILURE() << "a closed connection ran a statement";
+    } catch (const ComError &e) {
+        EXPECT_EQ(e.number(), errc::ObjectClosed);
+    }
+    cnn->Close();   // twice is harmless
+}
+
+TEST(Connection, EachConnectionHasItsOwnQtName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("two.db"));
+    ConnectionPtr a = Connection::open(path);   // a bare path is SQLite too
+    ConnectionPtr b = Connection::open(QStringLiteral("sqlite:") + path);
+    EXPECT_NE(a->database().connectionName(), b->database().connectionName());
+    EXPECT_EQ(a->driverName(), QStringLiteral("QSQLITE"));
+    a->Execute(QStringLiteral("CREATE TABLE x (v INTEGER)"));
+    a->Execute(QStringLiteral("INSERT x(v) VALUES (5)"));
+    EXPECT_EQ(b->Execute(QStringLiteral("SELECT v FROM x"))->Fields(0).toInt32(), 5);
+    const QString name = a->database().connectionName();
+    a.reset();
+    EXPECT_FALSE(QSqlDatabase::contains(name));
+}
+
+TEST(Connection, UnknownSchemeOrUnopenableFileIsAClearError)
+{
+    EXPECT_THROW(Connection::open(QStringLiteral("oracle://scott@db/x")), ComError);
+    try {
+        Connection::open(QStringLiteral("sqlite:/nonexistent-dir/sub/x.db"));
+        ADD_FAILURE() << "opened a file in a missing folder";
+    } catch (const ComError &e) {
+        EXPECT_FALSE(e.description().isEmpty());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Transactions
+
+TEST_F(SqliteConnection, TransactionFailingMidwayLeavesNothingBehind)
+{
+    int statements = 0;
+    cnn->setStatementHook([&](const QString &text) {
+        if (text.startsWith(QLatin1String("INSERT")) && ++statements == 3)
+            throw ComError(errc::DatabaseError, QStringLiteral("test"), QStringLiteral("disk full"));
+    });
+    cnn->BeginTrans();
+    bool failed = false;
+    try {
+        for (int i = 1; i <= 5; ++i)
+            cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('") + QString::number(i)
+                         + QStringLiteral("','g',0)"));
+    } catch (const ComError &e) {
+        failed = true;
+        EXPECT_EQ(e.description(), QStringLiteral("disk full"));
+        cnn->RollbackTrans();
+    }
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(cnn->inTransaction());
+    cnn->setStatementHook({});
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group")), 0);
+
+    // A database failure midway (a constraint) rolls back the same way.
+    cnn->Execute(QStringLiteral("CREATE UNIQUE INDEX ux ON COM_BOM_Group(FNumber)"));
+    cnn->BeginTrans();
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('x')"));
+    EXPECT_THROW(cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('X')")), ComError);
+    cnn->RollbackTrans();
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group")), 0);
+
+    cnn->BeginTrans();
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('y')"));
+    cnn->CommitTrans();
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group")), 1);
+}
+
+TEST_F(SqliteConnection, TransactionMisuseIsAnError)
+{
+    EXPECT_THROW(cnn->CommitTrans(), ComError);
+    EXPECT_THROW(cnn->RollbackTrans(), ComError);
+    cnn->BeginTrans();
+    EXPECT_THROW(cnn->BeginTrans(), ComError);
+    EXPECT_TRUE(cnn->inTransaction());
+    cnn->CommitTrans();
+    EXPECT_THROW(cnn->CommitTrans(), ComError);
+}
+
+TEST_F(SqliteConnection, CommitIsVisibleToAnotherConnectionOnlyAfterwards)
+{
+    ConnectionPtr other = Connection::open(cnn->connectionString());
+    cnn->BeginTrans();
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('z')"));
+    EXPECT_EQ(other->Execute(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group"))->Fields(0).toInt32(), 0);
+    cnn->CommitTrans();
+    EXPECT_EQ(other->Execute(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group"))->Fields(0).toInt32(), 1);
+}
+
+TEST_F(SqliteConnection, HookSeesTheFinalTextOfEveryStatement)
+{
+    QStringList seen;
+    cnn->setStatementHook([&](const QString &text) { seen.append(text); });
+    cnn->BeginTrans();
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('1')"));
+    cnn->CommitTrans();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("BEGIN TRANSACTION"),
+                                 QStringLiteral("INSERT INTO COM_Bom_Group(FNumber) VALUES ('1')"),
+                                 QStringLiteral("COMMIT TRANSACTION")}));
+}
+
+// ---------------------------------------------------------------------------
+// Stored procedures
+
+class Procedures : public SqliteConnection
+{
+protected:
+    void SetUp() override
+    {
+        SqliteConnection::SetUp();
+        registerProcedure(QStringLiteral("sp_Echo"), [this](Connection &c, std::vector<Parameter> &params) {
+            calls.push_back(params);
+            EXPECT_EQ(&c, cnn.get());
+            for (Parameter &p : params) {
+                if (p.direction == Parameter::Output)
+                    p.value = Variant(int32_t(int(params.size())));
+            }
+            return c.Execute(QStringLiteral("SELECT Count(*) AS n FROM t_Item"));
+        });
+    }
+    void TearDown() override { unregisterProcedure(QStringLiteral("sp_Echo")); }
+
+    std::vector<std::vector<Parameter>> calls;
+};
+
+TEST_F(Procedures, CalledByNameAtTheHeadOfAStatement)
+{
+    const RecordsetPtr rs = cnn->Execute(QStringLiteral("sp_Echo 2026,3,5,'2026-03-01','it''s', -1.5, NULL"));
+    ASSERT_NE(rs, nullptr);
+    EXPECT_EQ(rs->Fields(QStringLiteral("n")).toInt32(), 0);
+    ASSERT_EQ(calls.size(), 1u);
+    const std::vector<Parameter> &p = calls[0];
+    ASSERT_EQ(p.size(), 7u);
+    EXPECT_EQ(p[0].value.type(), Variant::Type::Int32);
+    EXPECT_EQ(p[0].value.toInt32(), 2026);
+    EXPECT_EQ(p[2].value.toInt32(), 5);
+    EXPECT_EQ(p[3].value.toString(), QStringLiteral("2026-03-01"));
+    EXPECT_EQ(p[4].value.toString(), QStringLiteral("it's"));
+    EXPECT_EQ(p[5].value.toDouble(), -1.5);
+    EXPECT_TRUE(p[6].value.isNull());
+}
+
+TEST_F(Procedures, ExecNamedArgumentsAndCaseOfTheName)
+{
+    cnn->Execute(QStringLiteral("EXEC SP_ECHO @pYear = 2026, @pPeriod=3;"));
+    cnn->Execute(QStringLiteral("  execute dbo.sp_echo"));
+    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls[0].size(), 2u);
+    EXPECT_EQ(calls[0][0].name, QStringLiteral("@pYear"));
+    EXPECT_EQ(calls[0][1].value.toInt32(), 3);
+    EXPECT_TRUE(calls[1].empty());
+}
+
+TEST_F(Procedures, ThroughTheCommandWithOutputs)
+{
+    std::vector<Parameter> params(3);
+    params[0] = {QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(2026))};
+    params[1] = {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(3))};
+    params[2] = {QStringLiteral("@pStartDate"), 135, Parameter::Output, 0, Variant()};
+    cnn->callProcedure(QStringLiteral("sp_echo"), params);
+    EXPECT_EQ(params[2].value.toInt32(), 3);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0][0].value.type(), Variant::Type::Int16);
+}
+
+TEST_F(Procedures, UnknownProcedureAndBadArgumentsAreErrors)
+{
+    const char *bad[] = {"sp_Missing 1", "EXEC sp_Missing", "sp_Echo 'unclosed", "sp_Echo 1 2", "sp_Echo @p 1", "EXEC"};
+    for (const char *sql : bad) {
+        try {
+            cnn->Execute(QString::fromUtf8(sql));
+            ADD_FAILURE() << "no error for " << sql;
+        } catch (const ComError &e) {
+            EXPECT_FALSE(e.description().isEmpty()) << sql;
+        }
+    }
+    std::vector<Parameter> none;
+    EXPECT_THROW(cnn->callProcedure(QStringLiteral("sp_Missing"), none), ComError);
+    EXPECT_TRUE(calls.empty());
+    // A statement that merely starts like a name is no procedure call.
+    EXPECT_THROW(cnn->Execute(QStringLiteral("Selec 1")), ComError);
+}
+
+} // namespace
