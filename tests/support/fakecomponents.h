@@ -1,0 +1,178 @@
+#pragma once
+
+// Scripted stand-ins for the host platform's outside components. Each fake
+// registers its ProgID for the lifetime of the fake (ScopedFactory), records
+// every call with the arguments as passed, and answers from a script.
+
+#include "components/lookupobjects.h"
+#include "services/dispatch.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace torvel::test {
+
+// ---------------------------------------------------------------------------
+// PickView.GLView (and LookupParams)
+
+struct PickAnswer
+{
+    enum class Kind { Cancel, Choose, Fail };
+    Kind kind = Kind::Cancel;
+    host::LookupRowObject::Data row;
+    std::optional<ComError> error;
+
+    static PickAnswer cancel();
+    static PickAnswer choose(host::LookupRowObject::Data row);
+    // An item row as the item pick list returns it: Properties FName, FModel,
+    // FBaseUnitID, FUnitGroupID, FAuxClassID, FQtyScale; MeasureUnitID is the
+    // base unit.
+    static PickAnswer item(int32_t itemId, const QString &number, const QString &name,
+                           const QString &model, int32_t baseUnitId, int32_t unitGroupId,
+                           int32_t auxClassId, int16_t qtyScale = 0);
+    // A unit row as UnitLookup returns it.
+    static PickAnswer unit(int32_t measureUnitId, const QString &number, const QString &name,
+                           int32_t unitGroupId = 0);
+    static PickAnswer fail(ComError error);
+};
+
+struct PickCall
+{
+    QString method;   // "ItemLookup" or "UnitLookup"
+    Args args;        // as passed, types kept (the class code arrives as Int16)
+    // The LookupParams object's names in the order first set, with values,
+    // read when the call arrived; empty when no LookupParams was passed.
+    std::vector<host::LookupParamsObject::Entry> params;
+    bool paramsPassed = false;   // the 4th argument was a LookupParams object
+};
+
+class FakePickView
+{
+public:
+    // Registers PickView.GLView and, unless told otherwise, LookupParams
+    // (a real key/value object) for the lifetime of this object.
+    explicit FakePickView(bool registerLookupParams = true);
+    ~FakePickView();
+    FakePickView(const FakePickView &) = delete;
+    FakePickView &operator=(const FakePickView &) = delete;
+
+    // Answers are used in order, one per call; with none left a call cancels.
+    void enqueue(PickAnswer answer);
+    const std::vector<PickCall> &calls() const;
+    int instancesCreated() const;
+    int answersLeft() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<ScopedFactory> m_glView;
+    std::unique_ptr<ScopedFactory> m_params;
+};
+
+// ---------------------------------------------------------------------------
+// BaseFind.clsBase
+
+struct BaseFindAnswer
+{
+    bool chosen = false;
+    QString name;
+    int32_t innerId = 0;
+    QString code;
+    std::optional<ComError> error;
+
+    static BaseFindAnswer cancel();
+    static BaseFindAnswer choose(const QString &name, int32_t innerId, const QString &code);
+    static BaseFindAnswer fail(ComError error);
+};
+
+// One created clsBase: the properties set on it in order, and its Show calls.
+struct BaseFindSession
+{
+    std::vector<std::pair<QString, Variant>> assignments;
+    int shows = 0;
+    // The last value assigned to a property, Empty when never set.
+    Variant value(const QString &name) const;
+    // Property names in the order assigned.
+    std::vector<QString> names() const;
+};
+
+class FakeBaseFind
+{
+public:
+    FakeBaseFind();
+    ~FakeBaseFind();
+    FakeBaseFind(const FakeBaseFind &) = delete;
+    FakeBaseFind &operator=(const FakeBaseFind &) = delete;
+
+    // Answers are used in order, one per Show; with none left Show cancels.
+    void enqueue(BaseFindAnswer answer);
+    const std::vector<BaseFindSession> &sessions() const;
+    int answersLeft() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    ScopedFactory m_factory;
+};
+
+// ---------------------------------------------------------------------------
+// PlatBase.SecurityInfo and PropHub.ShareProps
+
+struct ComponentCall
+{
+    QString method;
+    Args args;   // as passed, types kept
+};
+
+class FakeSecurity
+{
+public:
+    explicit FakeSecurity(bool allow = true);
+    ~FakeSecurity();
+    FakeSecurity(const FakeSecurity &) = delete;
+    FakeSecurity &operator=(const FakeSecurity &) = delete;
+
+    void allow();
+    void deny();
+    // AccessCheck returns this value as it is (a text, Null, ...).
+    void answer(const Variant &value);
+    // AccessCheck throws this error.
+    void fail(ComError error);
+    const std::vector<ComponentCall> &calls() const;
+    int instancesCreated() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    ScopedFactory m_factory;
+};
+
+class FakeShareProps
+{
+public:
+    explicit FakeShareProps(const QString &propsString = QStringLiteral("UserName=tester;UserID=1"));
+    ~FakeShareProps();
+    FakeShareProps(const FakeShareProps &) = delete;
+    FakeShareProps &operator=(const FakeShareProps &) = delete;
+
+    // getproperty answers this value for the name (any process id).
+    void setProperty(const QString &name, const Variant &value);
+    // getproperty throws this error.
+    void fail(ComError error);
+    const std::vector<ComponentCall> &calls() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    ScopedFactory m_factory;
+};
+
+} // namespace torvel::test
