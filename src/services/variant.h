@@ -54,9 +54,13 @@ public:
     bool toBool() const;
     int16_t toInt16() const;    // rounds half to even
     int32_t toInt32() const;    // rounds half to even
-    double toDouble() const;    // a text must be a whole number text (blanks allowed)
+    double toDouble() const;    // a text must be a number as a whole: blanks around it,
+                                // a sign, ',' between integer digits, a point, an exponent
     double toDate() const;      // OLE date; a text in the database's date form is parsed
-    QString toString() const;   // numbers in plain decimal text, Boolean "True"/"False"
+    // Numbers in plain decimal text with up to 15 significant digits (the
+    // exponent form "1E+20" only beyond 1E15 or below 1E-14), Boolean
+    // "True"/"False", a date as oleDateToText. Null throws like the rest.
+    QString toString() const;
     ObjectPtr toObject() const; // ObjectRequired (424) when not an object
 
     // Exact equality as the platform's "=" on two variants of compatible kind:
