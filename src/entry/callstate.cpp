@@ -4,7 +4,10 @@
 
 namespace torvel {
 
-ConnectionPtr gAdoCnn;
+// Never destroyed: the reference may still be held when the process exits,
+// after Qt's database drivers are gone, and the connection is the host's to
+// close, not ours.
+ConnectionPtr &gAdoCnn = *new ConnectionPtr;
 int32_t gBomID = 0;
 QString gBomName;
 QString gBomNumber;

@@ -11,7 +11,7 @@ namespace torvel {
 // The call state: module-level variables through which a public method hands
 // its inputs to a dialog and takes the results back. Shared by every object
 // of both public classes and by every dialog; never copied per object.
-extern ConnectionPtr gAdoCnn;     // borrowed from the host for the call
+extern ConnectionPtr &gAdoCnn;    // borrowed from the host for the call
 extern int32_t gBomID;
 extern QString gBomName;
 extern QString gBomNumber;

@@ -1,5 +1,7 @@
 #include "services/dispatch.h"
 
+#include "services/connectionobject.h"
+
 #include <algorithm>
 
 namespace torvel {
@@ -284,7 +286,12 @@ DispId MemberTableObject::nextFreeId() const
 
 ObjectRegistry &ObjectRegistry::instance()
 {
-    static ObjectRegistry registry;
+    // The library's own creatable object is there from the start.
+    static ObjectRegistry registry = [] {
+        ObjectRegistry r;
+        registerConnectionObject(r);
+        return r;
+    }();
     return registry;
 }
 

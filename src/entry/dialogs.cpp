@@ -1,0 +1,22 @@
+#include "entry/publicclasses.h"
+
+// Each dialog library that is built into this one is linked by
+// src/entry/CMakeLists.txt and defines TORVEL_HAVE_<NAME> here; its
+// registration function adds its forms to the dialog seam.
+#ifdef TORVEL_HAVE_EDITOR
+#include "ui/editor/frmbom.h"
+#endif
+
+namespace torvel {
+
+void registerLibraryDialogs()
+{
+#ifdef TORVEL_HAVE_EDITOR
+    registerBomEditor();   // frmBom
+#endif
+    // frmBOMGroup, frmBOMSelect, frmBOMComplete and frmBOMReport register
+    // here when their libraries land; until then their methods say the
+    // function is not available yet.
+}
+
+} // namespace torvel

@@ -1,0 +1,377 @@
+// BomInfo and BOMGroupInfo over the call state, the dialog seam, and the
+// connection object a host hands in.
+
+#include "entry/callstate.h"
+#include "entry/dialogseam.h"
+#include "entry/publicclasses.h"
+#include "services/connectionobject.h"
+#include "services/messagebox.h"
+
+#include "printers.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace torvel;
+
+namespace {
+
+struct Box { QString text; int flags; QString title; };
+
+// Keeps every box; answers OK.
+class BoxRecorder : public MessageBoxService
+{
+public:
+    BoxRecorder() { setMessageBoxService(this); }
+    ~BoxRecorder() override { setMessageBoxService(nullptr); }
+    int show(const QString &text, int flags, const QString &title) override
+    {
+        boxes.push_back({text, flags, title});
+        return mb::OK;
+    }
+    std::vector<Box> boxes;
+};
+
+template <class F>
+ComError errorOf(F &&f)
+{
+    try {
+        f();
+    } catch (const ComError &e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error raised";
+    return ComError(0, {}, {});
+}
+
+// A fake form: counts instances, and runs the test's behaviour inside its
+// modal loop through the seam's script hook.
+struct FakeForm
+{
+    FakeForm(const QString &name, std::function<void(QDialog &)> behave)
+        : scope(name, [this] {
+              ++made;
+              auto d = std::make_unique<QDialog>();
+              last = d.get();
+              return d;
+          }),
+          script([this, behave](QDialog &d) {
+              sawModal = d.isModal() && d.isVisible() && d.parent() == nullptr;
+              behave(d);
+          })
+    {
+    }
+    int made = 0;
+    bool sawModal = false;
+    QPointer<QDialog> last;
+    ScopedDialog scope;
+    ScopedDialogScript script;
+};
+
+class PublicClasses : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        connection = std::make_shared<ConnectionObject>();
+        connection->call(QStringLiteral("Open"), {Variant(dir.filePath(QStringLiteral("t.db")))});
+        cnn = Variant(ObjectPtr(connection));
+        gAdoCnn.reset();
+    }
+    QTemporaryDir dir;
+    std::shared_ptr<ConnectionObject> connection;
+    Variant cnn;
+    BoxRecorder boxes;
+};
+
+} // namespace
+
+TEST_F(PublicClasses, CreationResetsTheStateItOwns)
+{
+    auto fill = [] {
+        gReturnOK = true; gGroupID = 3; gBomID = 4; gBomName = "n"; gBomNumber = "b";
+        gGroupInterID = 5; gParentID = 6; gGroupName = "g"; gGroupNumber = "gn"; gItemID = 7; gBomNoteID = 8;
+    };
+    fill();
+    BomInfo bom;
+    EXPECT_FALSE(gReturnOK);
+    EXPECT_EQ(gGroupID, 0);
+    EXPECT_EQ(gBomID, 0);
+    EXPECT_EQ(gBomName, QString());
+    EXPECT_EQ(gBomNumber, QString());
+    EXPECT_EQ(gGroupInterID, 5);
+    EXPECT_EQ(gParentID, 6);
+    EXPECT_EQ(gItemID, 7);
+    EXPECT_EQ(gBomNoteID, 8);
+
+    fill();
+    BOMGroupInfo group;
+    EXPECT_FALSE(gReturnOK);
+    EXPECT_EQ(gGroupInterID, 0);
+    EXPECT_EQ(gParentID, 0);
+    EXPECT_EQ(gGroupName, QStringLiteral("g"));
+    EXPECT_EQ(gGroupNumber, QStringLiteral("gn"));
+    EXPECT_EQ(gBomID, 4);
+    EXPECT_EQ(gGroupID, 3);
+}
+
+TEST_F(PublicClasses, EveryObjectOfEitherClassReadsOneState)
+{
+    auto a = std::make_shared<BomInfo>();
+    auto b = std::make_shared<BomInfo>();
+    auto g = std::make_shared<BOMGroupInfo>();
+    a->put(QStringLiteral("InterID"), Variant(int32_t(12)));
+    EXPECT_EQ(b->get(QStringLiteral("ReturnBomID")).toInt32(), 12);
+
+    {
+        FakeForm form(kFormGroup, [](QDialog &d) {
+            gReturnOK = true;
+            gGroupInterID = 31;
+            gGroupName = QStringLiteral("成品");
+            gGroupNumber = QStringLiteral("01");
+            d.accept();
+        });
+        g->call(QStringLiteral("Show"));
+        EXPECT_EQ(form.made, 1);
+    }
+    EXPECT_TRUE(a->get(QStringLiteral("ReturnOK")).toBool()) << "ReturnOK is one variable for both classes";
+    EXPECT_EQ(g->get(QStringLiteral("ReturnGroupID")).toInt32(), 31);
+    EXPECT_EQ(g->get(QStringLiteral("ReturnName")).toString(), QStringLiteral("成品"));
+    EXPECT_EQ(g->get(QStringLiteral("ReturnNumber")).toString(), QStringLiteral("01"));
+
+    auto fresh = std::make_shared<BomInfo>();
+    EXPECT_EQ(a->get(QStringLiteral("ReturnBomID")).toInt32(), 0);
+    EXPECT_FALSE(a->get(QStringLiteral("ReturnOK")).toBool());
+    EXPECT_FALSE(g->get(QStringLiteral("ReturnOK")).toBool());
+    EXPECT_EQ(g->get(QStringLiteral("ReturnName")).toString(), QStringLiteral("成品"));
+    EXPECT_EQ(fresh->get(QStringLiteral("ReturnBomNumber")).toString(), QString());
+}
+
+TEST_F(PublicClasses, ShowHandsInputsToTheEditor)
+{
+    auto bom = std::make_shared<BomInfo>();
+    bom->put(QStringLiteral("ActiveConnection"), cnn);
+    bom->put(QStringLiteral("InterID"), Variant(int16_t(9)));
+    bom->put(QStringLiteral("GroupID"), Variant(QStringLiteral("4")));
+    int32_t seenBom = -1, seenGroup = -1;
+    ConnectionPtr seenCnn;
+    FakeForm form(kFormBom, [&](QDialog &d) {
+        seenBom = gBomID;
+        seenGroup = gGroupID;
+        seenCnn = gAdoCnn;
+        gBomName = QStringLiteral("电机总成");
+        gReturnOK = true;
+        d.hide();   // hiding ends the modal display as closing does
+    });
+    bom->call(QStringLiteral("Show"));
+    EXPECT_TRUE(form.sawModal);
+    EXPECT_EQ(seenBom, 9);
+    EXPECT_EQ(seenGroup, 4);
+    EXPECT_EQ(seenCnn, connection->connection());
+    EXPECT_TRUE(form.last.isNull()) << "the dialog instance outlived the call";
+    EXPECT_EQ(bom->get(QStringLiteral("ReturnBomName")).toString(), QStringLiteral("电机总成"));
+
+    bom->call(QStringLiteral("Show"));
+    EXPECT_EQ(form.made, 2) << "a fresh instance per call";
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(PublicClasses, SelectBomWithoutItemAsksForOneAndStoresNothing)
+{
+    BomInfo bom;
+    FakeForm form(kFormSelect, [](QDialog &d) { d.accept(); });
+    for (int32_t item : {0, -5}) {
+        gItemID = 77;
+        boxes.boxes.clear();
+        Args args{cnn, Variant(item)};
+        EXPECT_EQ(bom.invoke(dispid::SelectBom, InvokeKind::Method, args).toInt32(), 0);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("请输入商品ID"));
+        EXPECT_EQ(boxes.boxes[0].flags, mb::Information);
+        EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("系统提示"));
+        EXPECT_EQ(gAdoCnn, nullptr) << "the connection was stored";
+        EXPECT_EQ(gItemID, 77);
+    }
+    EXPECT_EQ(form.made, 0);
+}
+
+TEST_F(PublicClasses, SelectBomReturnsTheConfirmedBomOnly)
+{
+    BomInfo bom;
+    int32_t seenItem = 0;
+    bool confirm = true;
+    FakeForm form(kFormSelect, [&](QDialog &d) {
+        seenItem = gItemID;
+        gReturnOK = false;   // as the selection dialog does on opening
+        if (confirm) {
+            gBomID = 42;
+            gReturnOK = true;
+            d.accept();
+        } else {
+            d.reject();
+        }
+    });
+    EXPECT_EQ(bom.call(QStringLiteral("SelectBom"), {cnn, Variant(int16_t(7))}).toInt32(), 42);
+    EXPECT_EQ(seenItem, 7);
+    EXPECT_EQ(gAdoCnn, connection->connection());
+    EXPECT_EQ(bom.get(QStringLiteral("ReturnBomID")).toInt32(), 42);
+
+    confirm = false;
+    EXPECT_EQ(bom.call(QStringLiteral("SelectBom"), {cnn, Variant(int32_t(8))}).toInt32(), 0);
+    EXPECT_EQ(bom.get(QStringLiteral("ReturnBomID")).toInt32(), 42) << "cancel keeps the earlier id";
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(PublicClasses, CompleteBomReturnsTheNoteIdItLeaves)
+{
+    BomInfo bom;
+    struct Case { const char *label; int32_t given; int32_t saved; int32_t expected; };
+    const Case cases[] = {
+        {"cancelled without a note", 0, 0, 0},
+        {"cancelled with a note", 15, 0, 15},
+        {"saved a new note", 0, 77, 77},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        int32_t seenNote = -1, seenBom = -1;
+        FakeForm form(kFormComplete, [&](QDialog &d) {
+            seenNote = gBomNoteID;
+            seenBom = gBomID;
+            if (c.saved)
+                gBomNoteID = c.saved;
+            d.reject();
+        });
+        EXPECT_EQ(bom.call(QStringLiteral("CompleteBom"), {cnn, Variant(c.given), Variant(int32_t(5))}).toInt32(),
+                  c.expected);
+        EXPECT_EQ(seenNote, c.given);
+        EXPECT_EQ(seenBom, 5);
+        EXPECT_EQ(form.made, 1);
+    }
+}
+
+TEST_F(PublicClasses, LookBomReportWithoutBomDoesNothingAtAll)
+{
+    BomInfo bom;
+    FakeForm form(kFormReport, [](QDialog &d) { d.accept(); });
+    gBomID = 3;
+    gNoteDate = 100.0;
+    for (int32_t id : {0, -1}) {
+        bom.call(QStringLiteral("LookBomReport"), {cnn, Variant(id), Variant::date(45000.0)});
+        EXPECT_EQ(form.made, 0);
+        EXPECT_EQ(gAdoCnn, nullptr);
+        EXPECT_EQ(gBomID, 3);
+        EXPECT_EQ(gNoteDate, 100.0);
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    double seenDate = 0;
+    FakeForm shown(kFormReport, [&](QDialog &d) { seenDate = gNoteDate; d.accept(); });
+    // A date given as the database's date text converts like any date argument.
+    bom.call(QStringLiteral("LookBomReport"), {cnn, Variant(int32_t(6)), Variant(QStringLiteral("2024-03-01"))});
+    EXPECT_EQ(shown.made, 1);
+    EXPECT_EQ(gBomID, 6);
+    EXPECT_EQ(seenDate, oleDateFromText(QStringLiteral("2024-03-01")));
+}
+
+TEST_F(PublicClasses, ReportLoadErrorReachesTheCallerOtherFormsShowABox)
+{
+    BomInfo bom;
+    const auto failing = [] () -> std::unique_ptr<QDialog> {
+        throw ComError(errc::DatabaseError, QStringLiteral("sqlite"), QStringLiteral("no such table: COM_BOM"));
+    };
+    {
+        ScopedDialog report(kFormReport, failing);
+        const ComError e = errorOf([&] {
+            bom.call(QStringLiteral("LookBomReport"), {cnn, Variant(int32_t(6)), Variant::date(45000.0)});
+        });
+        EXPECT_EQ(e.description(), QStringLiteral("no such table: COM_BOM"));
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+    {
+        ScopedDialog editor(kFormBom, failing);
+        bom.call(QStringLiteral("Show"));
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("no such table: COM_BOM"));
+        EXPECT_EQ(boxes.boxes[0].flags, mb::Critical);
+    }
+}
+
+TEST_F(PublicClasses, FormsWithoutDialogSayTheFunctionIsNotAvailable)
+{
+    // Cleared so the earlier confirmation cannot leak into SelectBom's result.
+    ScopedDialog none(kFormSelect, {});
+    ASSERT_FALSE(isDialogRegistered(kFormSelect));
+    BomInfo bom;
+    gReturnOK = true;
+    gBomID = 55;
+    EXPECT_EQ(bom.SelectBom(cnn, 3), 0);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, kFunctionNotAvailable);
+    EXPECT_EQ(boxes.boxes[0].flags, mb::Information);
+}
+
+TEST_F(PublicClasses, ConnectionArgumentsMustBeTheLibrarysConnection)
+{
+    struct Foreign : MemberTableObject {
+        QString className() const override { return QStringLiteral("ADODB.Connection"); }
+    };
+    auto bom = std::make_shared<BomInfo>();
+    struct Case { const char *label; Variant value; int32_t number; };
+    const Case cases[] = {
+        {"a foreign object", Variant(ObjectPtr(std::make_shared<Foreign>())), errc::TypeMismatch},
+        {"a number", Variant(int32_t(1)), errc::TypeMismatch},
+        {"an unopened connection object", Variant(ObjectPtr(std::make_shared<ConnectionObject>())),
+         errc::ObjectClosed},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        const ComError put = errorOf([&] { bom->put(QStringLiteral("ActiveConnection"), c.value); });
+        EXPECT_EQ(put.number(), c.number);
+        EXPECT_FALSE(put.description().isEmpty());
+        const ComError call = errorOf([&] { bom->call(QStringLiteral("CompleteBom"), {c.value, Variant(int32_t(0)), Variant(int32_t(1))}); });
+        EXPECT_EQ(call.number(), c.number);
+    }
+    EXPECT_EQ(gAdoCnn, nullptr);
+
+    const Variant created(CreateObject(QStringLiteral("torvel.connection")));
+    created.toObject()->call(QStringLiteral("Open"), {Variant(dir.filePath(QStringLiteral("u.db")))});
+    bom->put(QStringLiteral("ActiveConnection"), created);
+    EXPECT_EQ(gAdoCnn, ConnectionObject::unwrap(created));
+    bom->put(QStringLiteral("ActiveConnection"), Variant(ObjectPtr()));
+    EXPECT_EQ(gAdoCnn, nullptr) << "Nothing releases the reference";
+}
+
+TEST_F(PublicClasses, ConnectionObjectRunsStatementsAndTransactions)
+{
+    ObjectPtr c = connection;
+    auto exec = [&](const char *sql) { return c->call(QStringLiteral("Execute"), {Variant(sql)}); };
+    EXPECT_EQ(exec("CREATE TABLE t(FID INTEGER PRIMARY KEY, FName TEXT)").toInt32(), 0);
+    EXPECT_EQ(exec("INSERT INTO t(FName) VALUES('甲')").toInt32(), 1);
+    Args byRef{Variant("INSERT INTO t(FName) VALUES('乙')"), Variant()};
+    c->call(QStringLiteral("Execute"), byRef);
+    EXPECT_EQ(byRef[1].toInt32(), 1) << "RecordsAffected is written back";
+
+    c->call(QStringLiteral("BeginTrans"));
+    exec("INSERT INTO t(FName) VALUES('丙')");
+    c->call(QStringLiteral("RollbackTrans"));
+
+    const ObjectPtr rs = exec("SELECT FName FROM t ORDER BY FID").toObject();
+    ASSERT_NE(rs, nullptr);
+    EXPECT_EQ(rs->get(QStringLiteral("RecordCount")).toInt32(), 2);
+    QStringList names;
+    while (!rs->get(QStringLiteral("EOF")).toBool()) {
+        Args field{Variant("fname")};
+        names << rs->get(QStringLiteral("Fields"), field).toString();
+        rs->call(QStringLiteral("MoveNext"));
+    }
+    EXPECT_EQ(names, QStringList({QStringLiteral("甲"), QStringLiteral("乙")}));
+    rs->call(QStringLiteral("Close"));
+
+    c->call(QStringLiteral("Close"));
+    EXPECT_EQ(c->get(QStringLiteral("State")).toInt32(), 0);
+    EXPECT_EQ(errorOf([&] { exec("SELECT 1"); }).number(), errc::ObjectClosed);
+}
