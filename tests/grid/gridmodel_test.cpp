@@ -1,5 +1,6 @@
 #include "ui/grid/gridmodel.h"
 
+#include "modeltesterwatch.h"
 #include "printers.h"
 
 #include <QAbstractItemModelTester>
@@ -16,25 +17,6 @@ using torvel::kLockYellow;
 using torvel::kWhite;
 
 namespace {
-
-// Fails the running test for every complaint of QAbstractItemModelTester.
-class ModelTesterWatch
-{
-public:
-    ModelTesterWatch() { s_previous = qInstallMessageHandler(&handler); }
-    ~ModelTesterWatch() { qInstallMessageHandler(s_previous); }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext &ctx, const QString &msg)
-    {
-        if (ctx.category && QByteArray(ctx.category).startsWith("qt.modeltest")
-            && type != QtDebugMsg && type != QtInfoMsg)
-            ADD_FAILURE() << "model tester: " << msg.toStdString();
-        else if (s_previous)
-            s_previous(type, ctx, msg);
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 void lockColumn(GridModel &m, int col, bool locked)
 {
