@@ -1,0 +1,472 @@
+// The host database: schema, demo data, stored procedures and the scale
+// generator, checked with the statements the library runs against it.
+
+#include "dbfixture.h"
+#include "hostdb/hostdb.h"
+#include "hostdb/periods.h"
+#include "printers.h"
+#include "services/recordset.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace torvel;
+using torvel::test::DatabaseTest;
+using torvel::test::TestDatabase;
+
+namespace {
+
+int scalar(Connection &c, const QString &sql)
+{
+    const RecordsetPtr rs = c.Execute(sql);
+    return rs->Fields(0).toInt32();
+}
+
+double oleDate(int y, int m, int d)
+{
+    return double(QDate(1899, 12, 30).daysTo(QDate(y, m, d)));
+}
+
+// ---------------------------------------------------------------------------
+// Creation once
+
+TEST(DemoDatabase, CreatedOnceAndLeftAloneAfterwards)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sub/demo.db"));
+    ASSERT_TRUE(host::ensureDemoDatabase(path));
+    {
+        ConnectionPtr c = Connection::open(path);
+        EXPECT_GT(scalar(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 0);
+        c->Execute(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMNumber='BOM000001'"));
+        c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (999999,'MINE')"));
+    }
+    EXPECT_FALSE(host::ensureDemoDatabase(path));
+    ConnectionPtr c = Connection::open(path);
+    EXPECT_EQ(scalar(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM WHERE FBOMNumber='BOM000001'")), 0);
+    EXPECT_EQ(scalar(*c, QStringLiteral("SELECT Count(*) FROM t_Item WHERE FNumber='MINE'")), 1);
+    // Nothing of the building step stays behind.
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sub"))).entryList({QStringLiteral("*.building*")}, QDir::Files),
+              QStringList());
+}
+
+TEST(DemoDatabase, SummaryNamesWhatItHolds)
+{
+    auto db = TestDatabase::createSqlite(true);
+    const QString summary = host::demoSummary(*db->connection());
+    for (const char *expected : {"COM_BOM", "COM_BOM_Child", "t_MeasureUnit", "BOM000001", "FClassID=480"})
+        EXPECT_TRUE(summary.contains(QString::fromUtf8(expected))) << expected << "\n" << summary.toStdString();
+    EXPECT_GE(summary.count(QLatin1Char('\n')), 7);
+}
+
+// ---------------------------------------------------------------------------
+// What later steps rely on, asked as counts that must be zero or positive.
+
+class DemoData : public DatabaseTest
+{
+};
+
+TEST_P(DemoData, HoldsWhatTheDialogsNeed)
+{
+    Connection &c = *connection();
+    const struct
+    {
+        const char *what;
+        const char *sql;
+        int atLeast;
+    } present[] = {
+        {"a few hundred items", "SELECT Count(*) FROM t_Item INNER JOIN COM_Item ON t_Item.FItemID=COM_Item.FItemID", 200},
+        {"items named in Chinese", "SELECT Count(*) FROM t_Item WHERE FName LIKE '%电阻%'", 10},
+        {"items that head BOMs", "SELECT Count(*) FROM COM_Item WHERE FIsBOM=1", 5},
+        {"units in several groups", "SELECT Count(DISTINCT FUnitGroupID) FROM t_MeasureUnit", 3},
+        {"several units in the count group", "SELECT Count(*) FROM t_MeasureUnit WHERE FUnitGroupID=1", 3},
+        {"items with an auxiliary class", "SELECT Count(*) FROM COM_Item WHERE FAuxClassID>0", 5},
+        {"substitute classes", "SELECT Count(*) FROM COM_SysType WHERE FClassID=480", 4},
+        {"system types of other kinds", "SELECT Count(*) FROM COM_SysType WHERE FClassID<>480", 1},
+        {"a group tree", "SELECT Count(*) FROM COM_BOM_Group WHERE FParentID>0", 3},
+        {"several BOMs", "SELECT Count(*) FROM COM_BOM", 6},
+        {"a BOM not in use", "SELECT Count(*) FROM COM_BOM WHERE FStatus=1", 1},
+        {"an item with two BOMs in use", "SELECT Max(n) FROM (SELECT Count(*) AS n FROM COM_BOM WHERE FStatus=0 GROUP BY FItemID)", 2},
+        {"substitute lines", "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID>0", 5},
+        {"item lines", "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID=0 AND FItemID>0", 20},
+        {"lines with an auxiliary property", "SELECT Count(*) FROM COM_BOM_Child WHERE FAuxPropID>0", 2},
+        {"a completion", "SELECT Count(*) FROM COM_BOM_Note", 5},
+        {"the admin's right", "SELECT Count(*) FROM t_UserRight INNER JOIN t_User ON t_User.FUserID=t_UserRight.FUserID "
+                              "WHERE FName='admin' AND FSubjectID=501 AND FOperation=10 AND FFlags=4194304", 1},
+    };
+    for (const auto &p : present)
+        EXPECT_GE(scalar(c, QString::fromUtf8(p.sql)), p.atLeast) << p.what;
+
+    const struct
+    {
+        const char *what;
+        const char *sql;
+    } absent[] = {
+        {"a substitute class with fewer than two items",
+         "SELECT Count(*) FROM COM_SysType WHERE FClassID=480 AND "
+         "(SELECT Count(*) FROM COM_Item WHERE COM_Item.FReplaceClassID=COM_SysType.FSysTypeID)<2"},
+        {"an auxiliary class with fewer than two properties",
+         "SELECT Count(*) FROM (SELECT DISTINCT FAuxClassID AS a FROM COM_Item WHERE FAuxClassID>0) "
+         "WHERE (SELECT Count(*) FROM t_Item WHERE FItemClassID=a)<2"},
+        {"an item whose base unit is outside its unit group",
+         "SELECT Count(*) FROM COM_Item LEFT JOIN t_MeasureUnit ON t_MeasureUnit.FItemID=COM_Item.FBaseUnitID "
+         "WHERE t_MeasureUnit.FUnitGroupID IS NULL OR t_MeasureUnit.FUnitGroupID<>COM_Item.FUnitGroupID"},
+        {"an item without its COM_Item row",
+         "SELECT Count(*) FROM t_Item WHERE FItemClassID=4 AND FItemID NOT IN (SELECT FItemID FROM COM_Item)"},
+        {"a BOM whose parent cannot head a BOM",
+         "SELECT Count(*) FROM COM_BOM INNER JOIN COM_Item ON COM_Item.FItemID=COM_BOM.FItemID WHERE FIsBOM<>1"},
+        {"a BOM in a group that does not exist",
+         "SELECT Count(*) FROM COM_BOM WHERE FBOMGroupID NOT IN (SELECT FBOMGroupID FROM COM_BOM_Group)"},
+        {"a line naming its own parent",
+         "SELECT Count(*) FROM COM_BOM_Child INNER JOIN COM_BOM ON COM_BOM.FBOMID=COM_BOM_Child.FBOMID "
+         "WHERE COM_BOM_Child.FItemID=COM_BOM.FItemID"},
+        {"an item line with a missing item",
+         "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID=0 AND FItemID NOT IN (SELECT FItemID FROM COM_Item)"},
+        {"a substitute line of an unknown class",
+         "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID>0 AND FReplaceClassID NOT IN "
+         "(SELECT FSysTypeID FROM COM_SysType WHERE FClassID=480)"},
+        {"a line with a unit that does not exist",
+         "SELECT Count(*) FROM COM_BOM_Child WHERE FMeasureUnitID NOT IN (SELECT FMeasureUnitID FROM t_MeasureUnit)"},
+        {"a line whose property is not of its item's class",
+         "SELECT Count(*) FROM COM_BOM_Child INNER JOIN COM_Item ON COM_Item.FItemID=COM_BOM_Child.FItemID "
+         "INNER JOIN t_Item AuxProp ON AuxProp.FItemID=COM_BOM_Child.FAuxPropID WHERE AuxProp.FItemClassID<>COM_Item.FAuxClassID"},
+        {"BOM lines not numbered 1..n", "SELECT Count(*) FROM COM_BOM WHERE (SELECT Max(FBOMEntryID) FROM COM_BOM_Child "
+                                         "WHERE COM_BOM_Child.FBOMID=COM_BOM.FBOMID)<>(SELECT Count(*) FROM COM_BOM_Child "
+                                         "WHERE COM_BOM_Child.FBOMID=COM_BOM.FBOMID)"},
+        {"a completion row with an unresolved item", "SELECT Count(*) FROM COM_BOM_Note WHERE FItemID=0"},
+        {"rights for the guest", "SELECT Count(*) FROM t_UserRight WHERE FUserID=(SELECT FUserID FROM t_User WHERE FName='guest')"},
+    };
+    for (const auto &a : absent)
+        EXPECT_EQ(scalar(c, QString::fromUtf8(a.sql)), 0) << a.what;
+}
+
+TEST_P(DemoData, ProfileHoldsTheCurrentYearAndPeriod)
+{
+    Connection &c = *connection();
+    const RecordsetPtr rs = c.Execute(QStringLiteral(
+        "SELECT * FROM t_SystemProfile WHERE FCategory ='GL' OR FCategory='COM' OR FCategory='General' Or (FCategory='ARAP' And FKey='FRaiseError')"));
+    QHash<QString, QString> settings;
+    for (; !rs->Eof(); rs->MoveNext())
+        settings.insert(rs->Fields(QStringLiteral("FCategory")).toString() + u'.' + rs->Fields(QStringLiteral("FKey")).toString(),
+                        rs->Fields(QStringLiteral("FValue")).toString());
+    EXPECT_EQ(settings.value(QStringLiteral("COM.CurrentYear")), QStringLiteral("2026"));
+    EXPECT_EQ(settings.value(QStringLiteral("COM.CurrentPeriod")), QString::number(QDate::currentDate().month()));
+    EXPECT_EQ(settings.value(QStringLiteral("GL.PeriodByMonth")), QStringLiteral("1"));
+    EXPECT_EQ(settings.value(QStringLiteral("GL.PeriodDates")).size(), 48);
+    EXPECT_TRUE(settings.contains(QStringLiteral("ARAP.FRaiseError")));
+    EXPECT_GE(settings.size(), 60);
+}
+
+// The library's own statements, verbatim, on the demo data: each must parse,
+// find its columns unambiguously and return what the dialog expects.
+TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
+{
+    Connection &c = *connection();
+    const int bomId = scalar(c, QStringLiteral("SELECT FBOMID FROM COM_Bom WHERE FBOMNumber='BOM000005'"));
+    ASSERT_GT(bomId, 0);
+    const QString id = QString::number(bomId);
+
+    const QString header =
+        QStringLiteral("SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+                       " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
+                       " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
+                       " FROM COM_BOM"
+                       " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
+                       " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
+                       " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
+                       " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+                       " WHERE  FBOMID=")
+        + id;
+    RecordsetPtr rs = c.Execute(header);
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields(QStringLiteral("FItemName")).toString(), QStringLiteral("工控机整机"));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FAuxProp")).toString(), QStringLiteral("黑色"));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FMeasureUnit")).toString(), QStringLiteral("台"));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FBomID")).toInt32(), bomId);
+
+    const QString lines =
+        QStringLiteral("SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+                       " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
+                       " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
+                       " COM_Systype.FName as FReplaceClassName"
+                       " FROM COM_BOM_Child"
+                       " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
+                       " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
+                       " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
+                       " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+                       " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
+                       " WHERE  FBOMID=")
+        + id;
+    rs = c.Execute(lines);
+    ASSERT_GE(rs->RecordCount(), 5);
+    int substitutes = 0, entry = 0;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        // The store hands the lines back in entry order.
+        EXPECT_EQ(rs->Fields(QStringLiteral("FBOMEntryID")).toInt32(), ++entry);
+        if (rs->Fields(QStringLiteral("FReplaceClassID")).toInt32() > 0) {
+            ++substitutes;
+            EXPECT_FALSE(rs->Fields(QStringLiteral("FReplaceClassName")).toString().isEmpty());
+            EXPECT_TRUE(rs->Fields(QStringLiteral("FItemNumber")).isNull());
+        } else {
+            EXPECT_FALSE(rs->Fields(QStringLiteral("FItemNumber")).toString().isEmpty());
+        }
+    }
+    EXPECT_GE(substitutes, 2);
+
+    // The report's inner-join header.
+    rs = c.Execute(QStringLiteral("SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+                                  " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
+                                  " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
+                                  " FROM COM_BOM,t_Item,COM_Item,t_Item AuxProp,t_MeasureUnit "
+                                  " Where COM_Bom.FItemid=t_Item.FItemid "
+                                  " and COM_Bom.fitemid=COM_Item.FItemid "
+                                  " and COM_Bom.Fauxpropid=AuxProp.FItemid "
+                                  " and COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+                                  " and FBOMID=")
+                   + id);
+    EXPECT_EQ(rs->RecordCount(), 1);
+
+    // Item lookup by number or short number, shortest number first; and the
+    // completion grid's variant restricted to a class, number glued to Order By.
+    const QString getInfo = QStringLiteral("SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,"
+                                           "t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
+                                           "FROM COM_Item INNER JOIN t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE ");
+    rs = c.Execute(getInfo + QStringLiteral("(FNumber='dz001' OR  FShortNumber ='dz001') Order By len(FNumber) "));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields(QStringLiteral("FItemNumber")).toString(), QStringLiteral("1.01.001"));
+    EXPECT_GT(rs->Fields(QStringLiteral("FBaseUnitID")).toInt32(), 0);
+    rs = c.Execute(getInfo + QStringLiteral(" FNumber='1.01.001' "));
+    EXPECT_EQ(rs->RecordCount(), 1);
+    const int m3Class = scalar(c, QStringLiteral("SELECT FSysTypeID FROM COM_SysType WHERE FNumber='R003' AND FClassID=480"));
+    rs = c.Execute(getInfo + QStringLiteral("(FNumber='LS013' OR  FShortNumber ='LS013') and FReplaceClassID=") + QString::number(m3Class)
+                   + QStringLiteral("Order By len(FNumber) "));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_TRUE(rs->Fields(QStringLiteral("FModel")).toString().startsWith(QLatin1String("M3")));
+    rs = c.Execute(getInfo + QStringLiteral("FIsBOM=1"));
+    EXPECT_GE(rs->RecordCount(), 5);
+
+    // Substitute classes by number: only class 480 even where another kind
+    // shares the number.
+    rs = c.Execute(QStringLiteral("SELECT * FROM com_systype  WHERE FNumber='R001'and FClassID=480 "));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields(QStringLiteral("FClassID")).toInt32(), 480);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM com_systype WHERE FNumber='R001'")), 2);
+
+    // Selection, completion and group statements.
+    rs = c.Execute(QStringLiteral("SELECT * FROM COM_BOM WHERE FStatus=0 AND FItemID=")
+                   + QString::number(scalar(c, QStringLiteral("SELECT FItemID FROM COM_BOM WHERE FBOMNumber='BOM000001'"))));
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Max(FBOMNoteID) FROM COM_BOM_Note")), 1);
+    rs = c.Execute(QStringLiteral("SELECT COM_BOM_Note.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+                                  " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,"
+                                  " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
+                                  " COM_Systype.FName as FReplaceClassName FROM COM_BOM_Note"
+                                  " LEFT JOIN t_Item on COM_BOM_Note.FItemid=t_Item.FItemid "
+                                  " LEFT JOIN COM_Item on COM_BOM_Note.fitemid=COM_Item.FItemid "
+                                  " LEFT JOIN t_Item AuxProp on COM_BOM_Note.Fauxpropid=AuxProp.FItemid "
+                                  " LEFT JOIN t_MeasureUnit on COM_BOM_Note.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+                                  " LEFT JOIN COM_Systype on COM_BOM_Note.FReplaceClassID=COM_Systype.FSysTypeID"
+                                  " WHERE  FBOMNoteID=1"));
+    EXPECT_GE(rs->RecordCount(), 5);
+    c.Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('03.01','样机',3)"));
+    rs = c.Execute(QStringLiteral("SELECT * FROM COM_Bom_Group WHERE FNumber ='03.01' and FParentID=3"));
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(rs->Fields(QStringLiteral("FBomGroupID")).toInt32(), c.lastInsertId().toInt32());
+}
+
+TEST_P(DemoData, BomNumbersAreUniqueIgnoringCase)
+{
+    Connection &c = *connection();
+    const QString insert = QStringLiteral("INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,FStatus) "
+                                          "VALUES ('%1','x',1,1,0,1,0)");
+    EXPECT_THROW(c.Execute(insert.arg(QStringLiteral("BOM000001"))), ComError);
+    EXPECT_THROW(c.Execute(insert.arg(QStringLiteral("bom000001"))), ComError);
+    const int before = scalar(c, QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"));
+    c.Execute(insert.arg(QStringLiteral("BOM-NEW")));
+    // The database assigns the key, past every key it gave before.
+    EXPECT_GT(c.lastInsertId().toInt32(), before);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT FBOMID FROM COM_Bom WHERE FBOMNumber='BOM-NEW'")), c.lastInsertId().toInt32());
+}
+
+TORVEL_INSTANTIATE_DATABASE_TEST(DemoData);
+
+TEST(TestDatabaseFixture, EmptySchemaAndIndependentCopies)
+{
+    auto empty = TestDatabase::createSqlite(false);
+    for (const char *table : {"COM_BOM", "COM_BOM_Child", "COM_BOM_Group", "COM_BOM_Note", "t_Item", "COM_Item",
+                              "t_MeasureUnit", "COM_SysType", "t_SystemProfile", "t_User", "t_UserRight"})
+        EXPECT_EQ(scalar(*empty->connection(), QStringLiteral("SELECT Count(*) FROM ") + QString::fromUtf8(table)), 0) << table;
+
+    auto a = TestDatabase::createSqlite(true);
+    auto b = TestDatabase::createSqlite(true);
+    EXPECT_NE(a->path(), b->path());
+    a->connection()->Execute(QStringLiteral("DELETE FROM COM_BOM_Child"));
+    EXPECT_EQ(scalar(*a->connection(), QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 0);
+    EXPECT_GT(scalar(*b->connection(), QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 0);
+    const QString path = a->path();
+    a.reset();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+// ---------------------------------------------------------------------------
+// Period procedures
+
+struct PeriodCase
+{
+    const char *name;
+    int year;
+    int period;
+    QDate start;   // invalid: no such period, the output is Null
+    QDate end;
+};
+
+class PeriodProcedures : public ::testing::Test
+{
+protected:
+    void SetUp() override { db = TestDatabase::createSqlite(false); }
+
+    void setProfile(const char *byMonth, const char *count, const char *dates)
+    {
+        Connection &c = *db->connection();
+        c.Execute(QStringLiteral("DELETE FROM t_SystemProfile"));
+        const auto put = [&](const char *key, const char *value) {
+            if (value)
+                c.Execute(QStringLiteral("INSERT INTO t_SystemProfile(FCategory,FKey,FValue) VALUES ('GL','%1','%2')")
+                              .arg(QString::fromUtf8(key), QString::fromUtf8(value)));
+        };
+        put("PeriodByMonth", byMonth);
+        put("PeriodCount", count);
+        put("PeriodDates", dates);
+    }
+
+    Variant call(const char *procedure, const char *output, int year, int period)
+    {
+        std::vector<Parameter> params = {
+            {QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(year))},
+            {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(period))},
+            {QString::fromUtf8(output), 135, Parameter::Output, 0, Variant()},
+        };
+        EXPECT_EQ(db->connection()->callProcedure(QString::fromUtf8(procedure), params), nullptr);
+        return params[2].value;
+    }
+
+    void check(const PeriodCase &p)
+    {
+        const Variant start = call("sp_GetPeriodStartDate", "@pStartDate", p.year, p.period);
+        const Variant end = call("sp_GetPeriodEndDate", "@pEndDate", p.year, p.period);
+        if (!p.start.isValid()) {
+            EXPECT_TRUE(start.isNull()) << p.name;
+            EXPECT_TRUE(end.isNull()) << p.name;
+            return;
+        }
+        ASSERT_EQ(start.type(), Variant::Type::Date) << p.name;
+        EXPECT_EQ(start.toDate(), oleDate(p.start.year(), p.start.month(), p.start.day())) << p.name;
+        EXPECT_EQ(end.toDate(), oleDate(p.end.year(), p.end.month(), p.end.day())) << p.name;
+    }
+
+    std::unique_ptr<TestDatabase> db;
+};
+
+TEST_F(PeriodProcedures, CalendarMonths)
+{
+    setProfile("1", "12", nullptr);
+    const PeriodCase cases[] = {
+        {"January", 2026, 1, QDate(2026, 1, 1), QDate(2026, 1, 31)},
+        {"February", 2026, 2, QDate(2026, 2, 1), QDate(2026, 2, 28)},
+        {"leap February", 2028, 2, QDate(2028, 2, 1), QDate(2028, 2, 29)},
+        {"June", 2026, 6, QDate(2026, 6, 1), QDate(2026, 6, 30)},
+        {"December", 2026, 12, QDate(2026, 12, 1), QDate(2026, 12, 31)},
+        {"period 0", 2026, 0, {}, {}},
+        {"period 13", 2026, 13, {}, {}},
+        {"year 0 (no profile rows)", 0, 0, {}, {}},
+    };
+    for (const PeriodCase &p : cases)
+        check(p);
+}
+
+TEST_F(PeriodProcedures, MissingSettingsMeanCalendarMonths)
+{
+    setProfile(nullptr, nullptr, nullptr);
+    check({"March", 2026, 3, QDate(2026, 3, 1), QDate(2026, 3, 31)});
+}
+
+TEST_F(PeriodProcedures, PeriodDatesOfAFiscalYearFromApril)
+{
+    setProfile("0", "12", "040105010601070108010901100111011201010102010301");
+    const PeriodCase cases[] = {
+        {"first", 2026, 1, QDate(2026, 4, 1), QDate(2026, 4, 30)},
+        {"ninth", 2026, 9, QDate(2026, 12, 1), QDate(2026, 12, 31)},
+        {"January in the next year", 2026, 10, QDate(2027, 1, 1), QDate(2027, 1, 31)},
+        {"last ends before next year's first", 2026, 12, QDate(2027, 3, 1), QDate(2027, 3, 31)},
+        {"beyond the count", 2026, 13, {}, {}},
+    };
+    for (const PeriodCase &p : cases)
+        check(p);
+}
+
+TEST_F(PeriodProcedures, PeriodDatesOnOtherDaysAndBrokenProfiles)
+{
+    // Four quarters; a period ends the day before the next one starts.
+    setProfile("0", "4", "0101040107011001");
+    check({"quarter 2", 2026, 2, QDate(2026, 4, 1), QDate(2026, 6, 30)});
+    check({"quarter 4", 2026, 4, QDate(2026, 10, 1), QDate(2026, 12, 31)});
+    setProfile("0", "12", "0101");   // too short for twelve periods
+    check({"short dates", 2026, 3, {}, {}});
+    setProfile("0", "2", "01011340");   // 13/40 is no date
+    check({"bad group", 2026, 2, {}, {}});
+}
+
+TEST_F(PeriodProcedures, CalledByTextAtTheHeadOfAStatement)
+{
+    setProfile("1", "12", nullptr);
+    // No output parameter to fill: runs and returns no rows.
+    EXPECT_EQ(db->connection()->Execute(QStringLiteral("sp_GetPeriodStartDate 2026,3")), nullptr);
+    EXPECT_EQ(db->connection()->Execute(QStringLiteral("EXEC sp_GetPeriodEndDate @pYear=2026, @pPeriod=3")), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Scale generator
+
+TEST(ScaleData, GeneratesConsistentBomsAndAppends)
+{
+    auto db = TestDatabase::createSqlite(false);
+    Connection &c = *db->connection();
+    host::generateScaleData(c, 500, 20, 15);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 500);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_Item")), 500);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 20);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 300);
+    const char *mustBeZero[] = {
+        "SELECT Count(*) FROM COM_BOM_Child INNER JOIN COM_BOM ON COM_BOM.FBOMID=COM_BOM_Child.FBOMID "
+        "WHERE COM_BOM_Child.FItemID=COM_BOM.FItemID",
+        "SELECT Count(*) FROM COM_BOM_Child WHERE FItemID NOT IN (SELECT FItemID FROM COM_Item)",
+        "SELECT Count(*) FROM COM_BOM INNER JOIN COM_Item ON COM_Item.FItemID=COM_BOM.FItemID WHERE FIsBOM<>1",
+        "SELECT Count(*) FROM COM_BOM WHERE FBOMGroupID NOT IN (SELECT FBOMGroupID FROM COM_BOM_Group)",
+    };
+    for (const char *sql : mustBeZero)
+        EXPECT_EQ(scalar(c, QString::fromUtf8(sql)), 0) << sql;
+
+    host::generateScaleData(c, 100, 5, 3);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 600);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 25);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Group WHERE FNumber='SCALE'")), 1);
+    EXPECT_THROW(host::generateScaleData(c, 1, 1, 1), ComError);
+}
+
+TEST(ScaleData, AFailureLeavesNothingBehind)
+{
+    auto db = TestDatabase::createSqlite(false);
+    Connection &c = *db->connection();
+    // A BOM number that the generator is about to use is taken already.
+    c.Execute(QStringLiteral("INSERT INTO COM_BOM(FBOMID,FBOMNumber) VALUES (1,'SCALE-3')"));
+    EXPECT_THROW(host::generateScaleData(c, 50, 5, 2), ComError);
+    EXPECT_FALSE(c.inTransaction());
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 0);
+    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 1);
+}
+
+} // namespace
