@@ -175,6 +175,18 @@ TEST_F(GridViewTest, LeaveCellForMouseMoves)
     click(5, 4);
     EXPECT_EQ(leaves.size(), 1u) << "clicking the active cell leaves nothing";
 
+    // Dragging with the button down does not walk the cursor.
+    const QRect from = view.visualRect(model.index(3, 4));
+    const QRect to = view.visualRect(model.index(1, 1));
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from.center());
+    QMouseEvent drag(QEvent::MouseMove, QPointF(to.center()), view.viewport()->mapToGlobal(QPointF(to.center())),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drag);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to.center());
+    EXPECT_EQ(leaves.size(), 1u);
+    EXPECT_EQ(current().col, 5);
+    EXPECT_EQ(current().row, 4);
+
     type(QStringLiteral("kg"));
     ASSERT_TRUE(view.isEditing());
     click(6, 1);
@@ -206,6 +218,13 @@ TEST_F(GridViewTest, CancelKeepsCursorAndTypedText)
     press(Qt::Key_Down);
     EXPECT_EQ(leaves.size(), 3u);
     EXPECT_EQ(current().row, 2);
+
+    // Esc drops the typing: nothing committed, nothing left.
+    type(QStringLiteral("zz"));
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(view.isEditing());
+    EXPECT_EQ(model.text(2, 2), QStringLiteral("abc"));
+    EXPECT_EQ(leaves.size(), 3u);
 
     cancelLeave = false;
     press(Qt::Key_Down);
@@ -404,6 +423,33 @@ TEST_F(GridViewTest, SwallowedCharactersNeverReachACell)
 
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 2), QStringLiteral("abcxyzq"));
+
+    // Composed while no editor is open: a swallowed commit leaves the cell
+    // alone, anything else opens the editor without the swallowed part.
+    model.SetText(2, 3, QStringLiteral("keep"));
+    place(2, 3);
+    QInputMethodEvent onlyQuote;
+    onlyQuote.setCommitString(QStringLiteral("\""));
+    QApplication::sendEvent(&view, &onlyQuote);
+    EXPECT_FALSE(view.isEditing());
+    EXPECT_EQ(model.text(2, 3), QStringLiteral("keep"));
+    QInputMethodEvent word;
+    word.setCommitString(QStringLiteral("商'品"));
+    QApplication::sendEvent(&view, &word);
+    ASSERT_TRUE(view.isEditing());
+    EXPECT_EQ(view.editorText(), QStringLiteral("商品"));
+    press(Qt::Key_Tab);
+    EXPECT_EQ(model.text(2, 3), QStringLiteral("商品"));
+    // The usual way: a preedit first, then the commit.
+    model.SetText(2, 3, QStringLiteral("keep"));
+    place(2, 3);
+    QInputMethodEvent preedit(QStringLiteral("sp"), {});
+    QApplication::sendEvent(&view, &preedit);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("\"货'物"));
+    QApplication::sendEvent(&view, &commit);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(model.text(2, 3), QStringLiteral("货物"));
 
     // In a number cell too.
     place(7, 2);

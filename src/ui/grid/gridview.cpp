@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -420,10 +421,7 @@ void GridView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    const QString typed = event->text();
-    if (!typed.isEmpty() && !m_swallowed.isEmpty()
-        && std::all_of(typed.cbegin(), typed.cend(),
-                       [this](QChar c) { return m_swallowed.contains(c); })) {
+    if (onlySwallowed(event->text())) {
         event->accept();   // nothing left to type: no editor either
         return;
     }
@@ -437,6 +435,29 @@ void GridView::keyPressEvent(QKeyEvent *event)
     m_keyRaised = event;
     QTableView::keyPressEvent(event);
     m_keyRaised = nullptr;
+}
+
+bool GridView::onlySwallowed(const QString &text) const
+{
+    return !text.isEmpty() && !m_swallowed.isEmpty()
+        && std::all_of(text.cbegin(), text.cend(),
+                       [this](QChar c) { return m_swallowed.contains(c); });
+}
+
+void GridView::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!isEditing() && event->preeditString().isEmpty() && !event->commitString().isEmpty()) {
+        // Composed text that is swallowed whole must not open an editor, which
+        // would replace the cell's text with nothing. Other text opens one and
+        // goes into it, as a typed key does (the base view drops a commit
+        // that arrives without a preedit before it).
+        if (!onlySwallowed(event->commitString()) && edit(currentIndex(), AnyKeyPressed, event)
+            && cellEditor())
+            QApplication::sendEvent(cellEditor(), event);
+        event->accept();
+        return;
+    }
+    QTableView::inputMethodEvent(event);
 }
 
 void GridView::mouseMoveEvent(QMouseEvent *event)

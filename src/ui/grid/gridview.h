@@ -90,6 +90,7 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *event) override;
 
@@ -105,6 +106,7 @@ private:
     void applyColumns(int firstCol, int lastCol);
     void followModelActiveCell();
     void setCurrentFromCode(const QModelIndex &index);
+    bool onlySwallowed(const QString &text) const;
 
     QPointer<GridModel> m_model;
     GridDelegate *m_delegate = nullptr;
