@@ -147,7 +147,7 @@ PickListDialog::PickListDialog(const QString &objectName, const QString &title, 
     layout->addLayout(buttons);
 
     m_delay.setSingleShot(true);
-    connect(&m_delay, &QTimer::timeout, this, &PickListDialog::searchNow);
+    connect(&m_delay, &QTimer::timeout, this, [this] { searchNow(); });
     connect(m_search, &QLineEdit::textEdited, this, [this] { m_delay.start(g_searchDelay); });
     connect(m_list, &QAbstractItemView::doubleClicked, this, [this] { accept(); });
     connect(m_ok, &QPushButton::clicked, this, &PickListDialog::accept);
@@ -170,6 +170,8 @@ int PickListDialog::searchDelay()
 void PickListDialog::start(const QString &text)
 {
     m_search->setText(text);
+    // Typing replaces the text the list started from.
+    m_search->selectAll();
     load(text);
 }
 
@@ -190,23 +192,26 @@ void PickListDialog::load(const QString &text)
         m_status->setText(QStringLiteral("共 %1 条").arg(rows));
 }
 
-void PickListDialog::searchNow()
+bool PickListDialog::searchNow()
 {
     m_delay.stop();
     // A failing query inside the dialog is shown and the dialog stays open.
     try {
         load(m_search->text());
+        return true;
     } catch (const ComError &error) {
         ShowErrorBox(error.description());
     } catch (const std::exception &error) {
         ShowErrorBox(QString::fromLocal8Bit(error.what()));
     }
+    return false;
 }
 
-void PickListDialog::flushSearch()
+bool PickListDialog::flushSearch()
 {
     if (m_delay.isActive() || m_search->text() != m_loadedText)
-        searchNow();
+        return searchNow();
+    return true;
 }
 
 void PickListDialog::moveCurrent(int key)
@@ -256,8 +261,10 @@ bool PickListDialog::eventFilter(QObject *watched, QEvent *event)
 
 void PickListDialog::accept()
 {
-    // Enter right after typing chooses from the list for what was typed.
-    flushSearch();
+    // Enter right after typing chooses from the list for what was typed;
+    // when that search failed the rows on show are stale, so nothing is chosen.
+    if (!flushSearch())
+        return;
     const QModelIndex current = m_list->currentIndex();
     if (!current.isValid() || current.row() >= m_model->rowCount())
         return;   // nothing to choose: the list stays open

@@ -86,6 +86,8 @@ public:
     // A field of the chosen row; Empty before a choice or for an unknown field.
     Variant chosen(const QString &field) const;
     PickPageModel *model() const { return m_model; }
+    // A keystroke's search is waiting for the pause to end.
+    bool searchPending() const { return m_delay.isActive(); }
 
     // The pause after a keystroke before the list is queried again.
     static void setSearchDelay(int milliseconds);
@@ -100,8 +102,9 @@ protected:
 private:
     void load(const QString &text);
     // Runs a search that is still waiting for the pause to end.
-    void flushSearch();
-    void searchNow();
+    // Both return false when the search failed (its box was shown).
+    bool flushSearch();
+    bool searchNow();
     void moveCurrent(int key);
 
     PickSource &m_source;

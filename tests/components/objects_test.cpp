@@ -1,0 +1,206 @@
+#include "components/components.h"
+#include "components/itemfilter.h"
+#include "components/lookupobjects.h"
+#include "fakecomponents.h"
+#include "printers.h"
+
+#include <gtest/gtest.h>
+
+namespace torvel {
+namespace {
+
+using host::buildItemFilter;
+
+TEST(ItemFilter, RebuildsConditionsFromTheirParts)
+{
+    struct Case {
+        const char *filter;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {" X2.FIsBOM=1 ", "X2.FIsBOM = 1"},
+        {" X2.FIsBOM=0 ", "X2.FIsBOM = 0"},
+        {" X2.FReplaceClassID=7", "X2.FReplaceClassID = 7"},
+        {"x2.freplaceclassid = -3", "X2.FReplaceClassID = -3"},
+        {"X2.FQtyScale>=2.5", "X2.FQtyScale >= 2.5"},
+        {"X2.FAuxClassID != 0", "X2.FAuxClassID <> 0"},
+        {"X2.FModel='A''B' and X2.FIsBOM<>1", "X2.FModel = 'A''B' AND X2.FIsBOM <> 1"},
+        {"(X2.FIsBOM=1 OR X2.FReplaceClassID=7) AND X2.FUnitGroupID=2",
+         "(X2.FIsBOM = 1 OR X2.FReplaceClassID = 7) AND X2.FUnitGroupID = 2"},
+        {"", ""},
+        {"   ", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.filter);
+        EXPECT_EQ(buildItemFilter(QString::fromUtf8(c.filter), QStringLiteral("t")), QString::fromUtf8(c.expected));
+    }
+}
+
+TEST(ItemFilter, RefusesWhatCannotBeApplied)
+{
+    const char *filters[] = {
+        " X2.FReplaceClassID=",            // no value: the completion line without a class
+        "X2.FReplaceClassID=7 AND",        // dangling joiner
+        "X2.FIsBOM=1; DROP TABLE t_Item",  // a second statement
+        "X2.FIsBOM=1 OR 1=1",              // a comparison that names no column
+        "X2.FPassword=1",                  // not an item column
+        "T.FNumber='1'",                   // another alias
+        "FIsBOM=1",                        // no alias
+        "X2.FModel='open",                 // unterminated text
+        "X2.FIsBOM=1.2.3",
+        "(X2.FIsBOM=1",
+        "X2.FIsBOM=X2.FAuxClassID",
+        "X2.FIsBOM ! 1",
+        "X2.FIsBOM=1 -- comment",
+    };
+    for (const char *filter : filters) {
+        SCOPED_TRACE(filter);
+        try {
+            const QString sql = buildItemFilter(QString::fromUtf8(filter), QStringLiteral("PickView.GLView"));
+            ADD_FAILURE() << "accepted as " << sql.toStdString();
+        } catch (const ComError &error) {
+            EXPECT_EQ(error.number(), errc::InvalidFilter);
+            EXPECT_EQ(error.source(), QStringLiteral("PickView.GLView"));
+            EXPECT_TRUE(error.description().contains(QString::fromUtf8(filter).trimmed()));
+        }
+    }
+}
+
+TEST(LookupParams, KeepsNamesInTheOrderFirstSetAndReadsThemBack)
+{
+    ScopedFactory factory(QStringLiteral("LookupParams"), [] { return host::createLookupParams(); });
+    ObjectPtr params = CreateObject(QStringLiteral("LookupParams"));
+    params->put(QStringLiteral("BeShortNumber"), Variant(false));
+    params->put(QStringLiteral("GetDataType"), Variant(int16_t(1)));
+    params->put(QStringLiteral("FirstShow"), Variant(int16_t(1)));
+    params->put(QStringLiteral("LookupKey"), Variant("1.01"));
+    params->put(QStringLiteral("getdatatype"), Variant(int16_t(2)));   // a second assignment keeps its place
+
+    EXPECT_EQ(params->get(QStringLiteral("LookupKey")).toString(), QStringLiteral("1.01"));
+    EXPECT_EQ(params->get(QStringLiteral("GETDATATYPE")).toInt32(), 2);
+    EXPECT_TRUE(params->get(QStringLiteral("NeverSet")).isEmpty());
+
+    auto *bag = dynamic_cast<host::LookupParamsObject *>(params.get());
+    ASSERT_NE(bag, nullptr);
+    std::vector<QString> names;
+    for (const auto &entry : bag->entries())
+        names.push_back(entry.first);
+    EXPECT_EQ(names, (std::vector<QString>{QStringLiteral("BeShortNumber"), QStringLiteral("GetDataType"),
+                                           QStringLiteral("FirstShow"), QStringLiteral("LookupKey")}));
+    EXPECT_EQ(bag->assignments().size(), 5u);
+    // Reading a name never set does not add it.
+    EXPECT_FALSE(bag->contains(QStringLiteral("NeverSet")));
+}
+
+TEST(LookupResult, OffersTheMembersCallersRead)
+{
+    test::PickAnswer answer = test::PickAnswer::item(12, QStringLiteral("1.01"), QStringLiteral("机箱"),
+                                                      QStringLiteral("M-1"), 3, 2, 5, 2);
+    ObjectPtr result = host::LookupResultObject::chosen(answer.row);
+    EXPECT_TRUE(result->get(QStringLiteral("ReturnOK")).toBool());
+    ObjectPtr row = result->get(QStringLiteral("returnobject")).toObject();
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->get(QStringLiteral("Number")).toString(), QStringLiteral("1.01"));
+    EXPECT_EQ(row->get(QStringLiteral("Name")).toString(), QStringLiteral("机箱"));
+    EXPECT_EQ(row->get(QStringLiteral("ItemID")).toInt32(), 12);
+    EXPECT_EQ(row->get(QStringLiteral("MeasureUnitID")).toInt32(), 3);
+    struct Field {
+        const char *name;
+        Variant expected;
+    };
+    const Field fields[] = {
+        {"FName", Variant("机箱")},          {"FModel", Variant("M-1")},     {"FBaseUnitID", Variant(int32_t(3))},
+        {"FUnitGroupID", Variant(int32_t(2))}, {"FAuxClassID", Variant(int32_t(5))}, {"fqtyscale", Variant(int32_t(2))},
+    };
+    for (const Field &f : fields) {
+        SCOPED_TRACE(f.name);
+        Args args{Variant(f.name)};
+        const Variant value = row->get(QStringLiteral("Properties"), args);
+        EXPECT_EQ(value.toString(), f.expected.toString());
+    }
+    Args unknown{Variant("FNoSuchField")};
+    EXPECT_THROW(row->get(QStringLiteral("Properties"), unknown), ComError);
+
+    ObjectPtr cancelled = host::LookupResultObject::cancelled();
+    EXPECT_FALSE(cancelled->get(QStringLiteral("ReturnOK")).toBool());
+}
+
+// The doubles other areas script their tests with: calls recorded as made,
+// answers given in order.
+TEST(FakePickView, RecordsCallsWithTheirParamsAndAnswersInOrder)
+{
+    test::FakePickView view;
+    view.enqueue(test::PickAnswer::item(7, QStringLiteral("2.01"), QStringLiteral("螺丝"), QString(), 1, 1, 0));
+    view.enqueue(test::PickAnswer::fail(ComError(91, QStringLiteral("PickView"), QStringLiteral("坏了"))));
+
+    ObjectPtr params = CreateObject(QStringLiteral("LookupParams"));
+    params->put(QStringLiteral("BeShortNumber"), Variant(false));
+    params->put(QStringLiteral("LookupKey"), Variant("2.0"));
+    ObjectPtr glView = CreateObject(QStringLiteral("PickView.GLView"));
+    Args args{Variant(int16_t(4)), Variant(""), Variant(" X2.FIsBOM=0 "), Variant(params)};
+    ObjectPtr first = glView->call(QStringLiteral("ItemLookup"), args).toObject();
+    EXPECT_TRUE(first->get(QStringLiteral("ReturnOK")).toBool());
+    EXPECT_THROW(glView->call(QStringLiteral("UnitLookup"), {Variant(2.0)}), ComError);
+    ObjectPtr third = glView->call(QStringLiteral("UnitLookup"), {Variant(2.0)}).toObject();
+    EXPECT_FALSE(third->get(QStringLiteral("ReturnOK")).toBool());
+
+    ASSERT_EQ(view.calls().size(), 3u);
+    const test::PickCall &call = view.calls()[0];
+    EXPECT_EQ(call.method, QStringLiteral("ItemLookup"));
+    EXPECT_EQ(call.args[0].type(), Variant::Type::Int16);
+    EXPECT_EQ(call.args[2].toString(), QStringLiteral(" X2.FIsBOM=0 "));
+    ASSERT_TRUE(call.paramsPassed);
+    ASSERT_EQ(call.params.size(), 2u);
+    EXPECT_EQ(call.params[0].first, QStringLiteral("BeShortNumber"));
+    EXPECT_EQ(call.params[1].first, QStringLiteral("LookupKey"));
+    EXPECT_EQ(call.params[1].second.toString(), QStringLiteral("2.0"));
+    EXPECT_EQ(view.calls()[1].method, QStringLiteral("UnitLookup"));
+    EXPECT_EQ(view.instancesCreated(), 1);
+}
+
+TEST(FakeBaseFind, RecordsAssignmentsPerInstanceAndAnswersEachShow)
+{
+    test::FakeBaseFind find;
+    find.enqueue(test::BaseFindAnswer::choose(QStringLiteral("红色"), 41, QStringLiteral("R")));
+
+    ObjectPtr first = CreateObject(QStringLiteral("BaseFind.clsBase"));
+    first->put(QStringLiteral("ItemClass"), Variant(int32_t(-480)));
+    first->put(QStringLiteral("OnlyDetail"), Variant(true));
+    first->call(QStringLiteral("Show"));
+    EXPECT_EQ(first->get(QStringLiteral("ReturnName")).toString(), QStringLiteral("红色"));
+    EXPECT_EQ(first->get(QStringLiteral("ReturnInnerID")).toInt32(), 41);
+    EXPECT_EQ(first->get(QStringLiteral("ReturnCode")).toString(), QStringLiteral("R"));
+
+    ObjectPtr second = CreateObject(QStringLiteral("BaseFind.clsBase"));
+    second->call(QStringLiteral("Show"));
+    EXPECT_EQ(second->get(QStringLiteral("ReturnName")).toString(), QString());
+    EXPECT_THROW(second->put(QStringLiteral("NoSuchProperty"), Variant(1)), ComError);
+
+    ASSERT_EQ(find.sessions().size(), 2u);
+    EXPECT_EQ(find.sessions()[0].names(), (std::vector<QString>{QStringLiteral("ItemClass"), QStringLiteral("OnlyDetail")}));
+    EXPECT_EQ(find.sessions()[0].value(QStringLiteral("ItemClass")).toInt32(), -480);
+    EXPECT_EQ(find.sessions()[0].shows, 1);
+    EXPECT_EQ(find.sessions()[1].shows, 1);
+}
+
+TEST(DefaultComponents, NoneIsRegisteredUntilTheHostRegistersThem)
+{
+    for (const QString &progId : host::kDefaultComponentProgIds) {
+        SCOPED_TRACE(progId.toStdString());
+        EXPECT_FALSE(ObjectRegistry::instance().isRegistered(progId));
+    }
+}
+
+TEST(PropsString, CarriesTheUserNameWhateverItContains)
+{
+    const QString names[] = {QStringLiteral("admin"), QStringLiteral("a;b=c%d"), QStringLiteral("张三")};
+    for (const QString &name : names) {
+        const QString props = host::makePropsString(name, 42);
+        EXPECT_EQ(host::propsValue(props, QStringLiteral("username")), name) << props.toStdString();
+        EXPECT_EQ(host::propsValue(props, QStringLiteral("ProcessID")), QStringLiteral("42"));
+    }
+    EXPECT_EQ(host::propsValue(QStringLiteral("Other=1"), QStringLiteral("UserName")), QString());
+}
+
+} // namespace
+} // namespace torvel
