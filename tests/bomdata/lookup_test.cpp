@@ -1,0 +1,200 @@
+// The filtered lookups answer from the database; these tests hold them to the
+// rows the in-memory filter over the whole table would have left.
+
+#include "bomdata/bom.h"
+#include "bomdata/lookupfilter.h"
+
+#include "dbfixture.h"
+#include "printers.h"
+#include "services/comerror.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace torvel {
+namespace {
+
+// Texts that stress the comparison: case, blanks, quotes, full-width and
+// accented letters (which fold differently in the database), Chinese, empty.
+const QStringList kTexts = {
+    "pcs", "PCS", "Pcs", "pcs ", " pcs", "o'k", "O'K", "箱", "Ａｂ", "ａｂ", "Éa", "éa", "", "k1", "K1",
+    "s-2", "S-2", "R-01", "r-01", "100", "1e2", "%", "_", "a''b", "x\"y", "螺丝 类",
+};
+
+QString pick(std::mt19937 &rng, const QStringList &list)
+{
+    return list[int(rng() % unsigned(list.size()))];
+}
+
+void seedMasterTables(Connection &cnn, std::mt19937 &rng)
+{
+    cnn.BeginTrans();
+    for (int id = 1; id <= 240; ++id) {
+        const QString number = pick(rng, kTexts);
+        const QString name = pick(rng, kTexts);
+        const int group = int(rng() % 4);
+        const int item = int(rng() % 6);
+        cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (")
+                    + sqlNumber(int32_t(id)) + u',' + sqlNumber(int32_t(item)) + u',' + sqlQuote(number) + u','
+                    + sqlQuote(name) + u',' + sqlNumber(int32_t(group)) + u')');
+        cnn.Execute(QStringLiteral("INSERT INTO t_Item (FItemID,FNumber,FName,FShortNumber,FItemClassID) VALUES (")
+                    + sqlNumber(int32_t(id)) + u',' + sqlQuote(number) + u',' + sqlQuote(name) + u','
+                    + sqlQuote(pick(rng, kTexts)) + u',' + sqlNumber(int32_t(group + 4)) + u')');
+        cnn.Execute(QStringLiteral("INSERT INTO COM_SysType (FSysTypeID,FNumber,FName,FClassID) VALUES (")
+                    + sqlNumber(int32_t(id)) + u',' + sqlQuote(number) + u',' + sqlQuote(name) + u','
+                    + sqlNumber(int32_t(rng() % 3 == 0 ? 481 : 480)) + u')');
+    }
+    // Nulls, which no comparison but "= NULL" matches.
+    cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (900,NULL,NULL,NULL,NULL)"));
+    cnn.CommitTrans();
+}
+
+// A value as typed: sometimes in another case, with blanks, or unknown.
+QString typed(std::mt19937 &rng)
+{
+    QString v = pick(rng, kTexts);
+    switch (rng() % 6) {
+    case 0: return v.toUpper();
+    case 1: return v.toLower();
+    case 2: return v + u' ';
+    case 3: return QStringLiteral("NOPE-") + v;
+    default: return v;
+    }
+}
+
+QString randomKey(std::mt19937 &rng, int table)
+{
+    const QString v = sqlQuote(typed(rng));
+    const QString n = QString::number(int(rng() % 6) - 1);
+    // The forms the dialogs build first, then odd ones.
+    switch (rng() % 16) {
+    case 0:
+    case 1:
+        if (table == 0) return QStringLiteral(" FNumber=") + v + QStringLiteral(" and FUnitGroupID=") + n;
+        if (table == 1) return QStringLiteral(" FNumber=") + v + QStringLiteral(" and FItemClassID=") + n;
+        return QStringLiteral(" FNumber=") + v + QStringLiteral("and FClassID=480 ");
+    case 2:
+        if (table == 0) return QStringLiteral(" FMeasureUnitID=") + QString::number(int(rng() % 260));
+        if (table == 1) return QStringLiteral(" FNumber=") + v + QStringLiteral("and FItemClassID=") + n;
+        return QStringLiteral(" FNumber=") + v + QStringLiteral("and FClassID=481");
+    case 3:
+        return table == 0 ? QStringLiteral("FItemID=") + n : QStringLiteral(" fnumber = ") + v;
+    case 4: return QStringLiteral("(FNumber=") + v + QStringLiteral(" OR FName=") + v + QStringLiteral(") AND FNumber<>'pcs'");
+    case 5: return QStringLiteral("FName=") + v;
+    case 6: return QStringLiteral("FNumber LIKE ") + sqlQuote(typed(rng).left(1) + u'%');
+    case 7: return QStringLiteral("FNumber > ") + v;
+    case 8: return QStringLiteral("FNumber = ") + n;                       // a number against text
+    case 9: return QStringLiteral("FNumber = '") + typed(rng);             // unreadable: open quote
+    case 10: return QStringLiteral("FNumber = ");                          // unreadable: no value
+    case 11: return QStringLiteral("FNoSuchField = 1");
+    case 12: return QStringLiteral("FNumber = NULL");
+    case 13: return QStringLiteral("FNumber <> NULL and FName = ") + v;
+    case 14: return QString();
+    default: return QStringLiteral(" FNumber=") + v + QStringLiteral(" or FNumber=") + sqlQuote(typed(rng));
+    }
+}
+
+QStringList rowsOf(Recordset &rs)
+{
+    QStringList rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        QString row;
+        for (int i = 0; i < rs.fieldCount(); ++i) {
+            const Variant v = rs.Fields(i);
+            row += v.typeName() + u':' + (v.isNull() ? QString() : v.toString()) + u'|';
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+TEST(BomLookupDifferential, PushedDownLookupsLeaveTheRowsOfTheInMemoryFilter)
+{
+    std::mt19937 rng(20240531);
+    auto database = test::TestDatabase::createSqlite(false);
+    ConnectionPtr db = database->connection();
+    seedMasterTables(*db, rng);
+    BOM bom(*db);
+
+    struct Table
+    {
+        RecordsetPtr (BOM::*lookup)(const QString &);
+        QString wholeQuery;
+    };
+    const Table tables[] = {
+        {&BOM::GetUnitInfo, "SELECT * FROM t_MeasureUnit"},
+        {&BOM::GetAuxPropInfo, "SELECT * FROM t_item "},
+        {&BOM::GetReplaceClassInfo, "SELECT * FROM com_systype "},
+    };
+    int pushedDown = 0;
+    int withRows = 0;
+    const int rounds = 400;
+    for (int t = 0; t < 3; ++t) {
+        for (int i = 0; i < rounds; ++i) {
+            const QString key = randomKey(rng, t);
+            SCOPED_TRACE(key.toStdString());
+            RecordsetPtr whole = db->Execute(tables[t].wholeQuery);
+            try {
+                whole->setFilter(key);
+            } catch (const ComError &) {
+                // shows no rows
+            }
+            const QStringList expected = rowsOf(*whole);
+            RecordsetPtr got = (bom.*tables[t].lookup)(key);
+            ASSERT_NE(got, nullptr);
+            EXPECT_EQ(rowsOf(*got), expected);
+            pushedDown += bom.lastLookupPushedDown() ? 1 : 0;
+            withRows += expected.isEmpty() ? 0 : 1;
+        }
+    }
+    // The comparison means something only when most keys went to the
+    // database and many of them found rows.
+    EXPECT_GT(pushedDown, rounds * 3 / 2);
+    EXPECT_GT(withRows, rounds / 2);
+}
+
+TEST(BomLookupTranslation, TranslatesOnlyWhatTheDatabaseDecidesAlike)
+{
+    using Outcome = lookupfilter::Translation::Outcome;
+    const QStringList fields = {"FMeasureUnitID", "FItemID", "FNumber", "FName", "FUnitGroupID", "FCoefficient"};
+    const auto columns = lookupfilter::presentColumns(lookupfilter::unitTable(), fields);
+    struct Case
+    {
+        QString key;
+        Outcome outcome;
+        QString where;
+    };
+    const Case cases[] = {
+        {" FNumber='pcs' and FUnitGroupID=2", Outcome::Sql, "(FNumber='pcs' AND FUnitGroupID=2)"},
+        {" FNumber='o''k'and FUnitGroupID=1", Outcome::Sql, "(FNumber='o''k' AND FUnitGroupID=1)"},
+        {" fnumber='x' OR (FItemID=3 and FName<>'y')", Outcome::Sql, "(FNumber='x' OR (FItemID=3 AND FName<>'y'))"},
+        {" FMeasureUnitID='12'", Outcome::Sql, "FMeasureUnitID=12"},
+        {" FMeasureUnitID>=-1.5", Outcome::Sql, "FMeasureUnitID>=-1.5"},
+        {" FNumber=NULL", Outcome::Sql, "FNumber IS NULL"},
+        {"", Outcome::Sql, ""},
+        // Only the in-memory filter decides these alike.
+        {" FNumber='Ａｂ'", Outcome::InMemory, ""},
+        {" FNumber='é' and FUnitGroupID=1", Outcome::InMemory, ""},
+        {" FNumber LIKE 'p%'", Outcome::InMemory, ""},
+        {" FNumber>'p'", Outcome::InMemory, ""},
+        {" FNumber=5", Outcome::InMemory, ""},
+        {" FMeasureUnitID='x'", Outcome::InMemory, ""},
+        {" FCoefficient=1", Outcome::InMemory, ""},
+        // Unreadable, or naming a field the table lacks: no row at all.
+        {" FNumber='pcs", Outcome::Unreadable, ""},
+        {" FNumber=", Outcome::Unreadable, ""},
+        {" FNumber='a' and", Outcome::Unreadable, ""},
+        {" FNumber='a'; DROP TABLE t_Item", Outcome::Unreadable, ""},
+        {" FNoSuchField=1", Outcome::Unreadable, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.key.toStdString());
+        const auto t = lookupfilter::translate(c.key, columns, fields);
+        EXPECT_EQ(int(t.outcome), int(c.outcome));
+        EXPECT_EQ(t.where, c.where);
+    }
+}
+
+} // namespace
+} // namespace torvel
