@@ -384,7 +384,8 @@ void Connection::Close()
         m_inTransaction = false;
         database().rollback();
     }
-    // Every query must be gone before the database is removed.
+    // Every statement must be gone before the database is removed.
+    m_dialect->close(*this);
     m_statements.reset();
     {
         QSqlDatabase db = database();
@@ -415,6 +416,8 @@ RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected)
 {
     if (m_hook)
         m_hook(text);
+    if (m_dialect->runDirect(*this, text, recordsAffected, &m_lastInsertId))
+        return nullptr;
 
     // A procedure body or a hook may run a statement while another is being
     // read; it gets a query of its own.

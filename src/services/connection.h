@@ -124,6 +124,18 @@ public:
     // dialect overrides it to call its own.
     virtual RecordsetPtr callProcedure(Connection &connection, const QString &name,
                                        std::vector<Parameter> &parameters) const;
+
+    // Runs a statement (already translated, already seen by the hook) by the
+    // dialect's own faster means; false leaves it to the connection's query.
+    // A write fills the rows affected and, when it generated a key, the key.
+    virtual bool runDirect(Connection &connection, const QString &text, qint64 *recordsAffected,
+                           Variant *lastInsertId)
+    {
+        (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId;
+        return false;
+    }
+    // Called before the database closes: releases what prepare() made.
+    virtual void close(Connection &connection) { (void)connection; }
 };
 
 // One kind of database per connection-string scheme ("sqlite", "postgresql").

@@ -212,6 +212,69 @@ TEST_F(SqliteConnection, NumbersRoundTripThroughTheirText)
     }
 }
 
+// An INSERT's values go to the database bound to a statement prepared once per
+// shape of text; what is stored must be exactly what the literal text stores.
+TEST_F(SqliteConnection, BoundInsertStoresWhatTheLiteralsSay)
+{
+    cnn->Execute(QStringLiteral("CREATE TABLE v (k INTEGER, a, b TEXT, c REAL, d INTEGER)"));
+    const char *valueLists[] = {
+        "1, 'it''s', '', 2.5, 7",
+        "-1, '电阻 10kΩ  ', 'x''''y', -0.125, -2147483649",
+        "3000000000, '12', '%_\\', 1e-7, 1e15",
+        "NULL, 1.0, 'a' || 'b', 1+2, '42'",
+        ".5, 'O''Brien', '\"q\"', 0, 00012",
+        "9223372036854775807, 99999999999999999999, '', 1E3, 2.",
+    };
+    int key = 0;
+    for (const char *values : valueLists) {
+        ++key;
+        // The same values once as a plain INSERT and once through a SELECT,
+        // which the bound path leaves alone; both rows must be alike.
+        const QString list = QString::fromUtf8(values);
+        cnn->Execute(QStringLiteral("INSERT INTO v(k,a,b,c,d) VALUES (") + list + QStringLiteral(")"));
+        cnn->Execute(QStringLiteral("INSERT INTO v(k,a,b,c,d) SELECT ") + list);
+        const RecordsetPtr rs = cnn->Execute(QStringLiteral(
+            "SELECT typeof(k)||typeof(a)||typeof(b)||typeof(c)||typeof(d), quote(k)||quote(a)||quote(b)||quote(c)||quote(d) "
+            "FROM v ORDER BY rowid DESC LIMIT 2"));
+        ASSERT_EQ(rs->RecordCount(), 2);
+        const QString types = rs->Fields(0).toString(), text = rs->Fields(1).toString();
+        rs->MoveNext();
+        EXPECT_EQ(rs->Fields(0).toString(), types) << values;
+        EXPECT_EQ(rs->Fields(1).toString(), text) << values;
+    }
+    // Rows affected and keys come back on this path too.
+    qint64 affected = 0;
+    cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (77,'a'),(78,'b')"), &affected);
+    EXPECT_EQ(affected, 2);
+    EXPECT_EQ(cnn->lastInsertId().toInt32(), 78);
+}
+
+TEST_F(SqliteConnection, BoundInsertFollowsSchemaChangesAndManyShapes)
+{
+    cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (1,'a')"));
+    cnn->Execute(QStringLiteral("ALTER TABLE t_Item ADD COLUMN FExtra TEXT"));
+    cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (2,'b')"));
+    cnn->Execute(QStringLiteral("DROP TABLE t_Item"));
+    cnn->Execute(QStringLiteral("CREATE TABLE t_Item (FItemID INTEGER PRIMARY KEY, FName TEXT NOT NULL)"));
+    cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (3,'c')"));
+    EXPECT_THROW(cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (4,NULL)")), ComError);
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), 1);
+    // More shapes of text than are kept prepared: all still run.
+    for (int i = 0; i < 150; ++i)
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FName) VALUES (") + QString::number(100 + i)
+                     + QStringLiteral(",'x')") + QString(i, QLatin1Char(' ')));
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), 151);
+    // A bad statement still fails with the database's words.
+    try {
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FNothing) VALUES (1)"));
+        ADD_FAILURE() << "no error";
+    } catch (const ComError &e) {
+        EXPECT_EQ(e.description(), QStringLiteral("table t_Item has no column named FNothing"));
+    }
+    cnn->Close();
+    EXPECT_FALSE(cnn->isOpen());
+}
+
 // ---------------------------------------------------------------------------
 // Errors
 
