@@ -1,4 +1,5 @@
 #include "hostdb.h"
+#include "pgschema.h"
 
 #include "services/recordset.h"
 
@@ -599,6 +600,8 @@ QStringList schemaStatements(const Connection &connection)
 {
     if (connection.dialect().name() == QLatin1String("SQLite"))
         return splitStatements(kSchemaSqlite);
+    if (connection.dialect().name() == QLatin1String("PostgreSQL"))
+        return postgresSchemaStatements();
     // A server dialect brings its own twin of schema_sqlite.sql.
     throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.HostDb"),
                    QStringLiteral("No host schema for %1 databases.").arg(connection.dialect().name()));

@@ -1,7 +1,10 @@
 #include "connection.h"
 
+#include "pgdialect.h"
 #include "sqlitedialect.h"
 
+#include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -30,10 +33,11 @@ QHash<QString, Procedure> &procedures()
 
 QHash<QString, DialectFactory> &dialects()
 {
-    // The built-in backends. PostgreSQL's dialect (pgdialect.cpp) adds
-    // { "postgresql", createPostgresDialect } and { "postgres", ... } here.
+    // The built-in backends.
     static QHash<QString, DialectFactory> table{
         {QStringLiteral("sqlite"), &createSqliteDialect},
+        {QStringLiteral("postgresql"), &createPostgresDialect},
+        {QStringLiteral("postgres"), &createPostgresDialect},
     };
     return table;
 }
@@ -99,6 +103,13 @@ Variant toVariant(const QVariant &value)
         return Variant(value.toString());
     case QMetaType::QByteArray:
         return Variant(QString::fromUtf8(value.toByteArray()));
+    case QMetaType::QDate:
+        return Variant::date(double(QDate(1899, 12, 30).daysTo(value.toDate())));
+    case QMetaType::QDateTime: {
+        // A server's date-time column: the OLE date of its wall-clock value.
+        const QDateTime dt = value.toDateTime();
+        return Variant::date(double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0);
+    }
     default:
         return Variant(value.toString());
     }
@@ -442,11 +453,30 @@ RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected)
         throwDatabaseError(error, driverName());
     }
 
+    const Dialect::InsertKey keyFrom = m_dialect->insertKey(text);
+    if (keyFrom == Dialect::InsertKey::Returned) {
+        // An INSERT that returns its generated keys: one row per row written.
+        int affected = 0;
+        while (query->next()) {
+            ++affected;
+            m_lastInsertId = toVariant(query->value(0));
+        }
+        if (query->lastError().isValid()) {
+            const QSqlError error = query->lastError();
+            query->finish();
+            throwDatabaseError(error, driverName());
+        }
+        if (recordsAffected)
+            *recordsAffected = affected;
+        query->finish();
+        return nullptr;
+    }
+
     if (!query->isSelect()) {
         const int affected = query->numRowsAffected();
         if (recordsAffected)
             *recordsAffected = affected;
-        if (affected > 0) {
+        if (affected > 0 && keyFrom == Dialect::InsertKey::Driver) {
             const QVariant id = query->lastInsertId();
             if (id.isValid())
                 m_lastInsertId = toVariant(id);

@@ -136,6 +136,17 @@ public:
     }
     // Called before the database closes: releases what prepare() made.
     virtual void close(Connection &connection) { (void)connection; }
+
+    // How a write hands back the key the database generated for it. Driver:
+    // ask Qt's driver afterwards (SQLite's last row id). Returned: the text as
+    // translated returns the key as its one column (PostgreSQL's RETURNING).
+    // None: the write generated no key, and the last one stands.
+    enum class InsertKey { Driver, Returned, None };
+    virtual InsertKey insertKey(const QString &translatedText) const
+    {
+        (void)translatedText;
+        return InsertKey::Driver;
+    }
 };
 
 // One kind of database per connection-string scheme ("sqlite", "postgresql").

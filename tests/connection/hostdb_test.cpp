@@ -90,7 +90,7 @@ TEST_P(DemoData, HoldsWhatTheDialogsNeed)
         {"a group tree", "SELECT Count(*) FROM COM_BOM_Group WHERE FParentID>0", 3},
         {"several BOMs", "SELECT Count(*) FROM COM_BOM", 6},
         {"a BOM not in use", "SELECT Count(*) FROM COM_BOM WHERE FStatus=1", 1},
-        {"an item with two BOMs in use", "SELECT Max(n) FROM (SELECT Count(*) AS n FROM COM_BOM WHERE FStatus=0 GROUP BY FItemID)", 2},
+        {"an item with two BOMs in use", "SELECT Max(n) FROM (SELECT Count(*) AS n FROM COM_BOM WHERE FStatus=0 GROUP BY FItemID) AS perItem", 2},
         {"substitute lines", "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID>0", 5},
         {"item lines", "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID=0 AND FItemID>0", 20},
         {"lines with an auxiliary property", "SELECT Count(*) FROM COM_BOM_Child WHERE FAuxPropID>0", 2},
@@ -110,7 +110,7 @@ TEST_P(DemoData, HoldsWhatTheDialogsNeed)
          "SELECT Count(*) FROM COM_SysType WHERE FClassID=480 AND "
          "(SELECT Count(*) FROM COM_Item WHERE COM_Item.FReplaceClassID=COM_SysType.FSysTypeID)<2"},
         {"an auxiliary class with fewer than two properties",
-         "SELECT Count(*) FROM (SELECT DISTINCT FAuxClassID AS a FROM COM_Item WHERE FAuxClassID>0) "
+         "SELECT Count(*) FROM (SELECT DISTINCT FAuxClassID AS a FROM COM_Item WHERE FAuxClassID>0) AS auxClasses "
          "WHERE (SELECT Count(*) FROM t_Item WHERE FItemClassID=a)<2"},
         {"an item whose base unit is outside its unit group",
          "SELECT Count(*) FROM COM_Item LEFT JOIN t_MeasureUnit ON t_MeasureUnit.FItemID=COM_Item.FBaseUnitID "

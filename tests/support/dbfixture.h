@@ -13,8 +13,10 @@ namespace torvel::test {
 
 // A fresh database of its own for one test, with the host schema and, when
 // asked, the demo data; gone when the object is. The host's stored procedures
-// are registered. Backends are named: "sqlite" is always there; a server
-// backend adds itself to create() and availableBackends().
+// are registered. Backends are named: "sqlite" is always there;
+// "postgresql" (a schema of its own per test on the server TORVEL_TEST_PG
+// names) when that variable is set, or when TORVEL_REQUIRE_PG=1 demands it,
+// in which case its tests fail saying the server is missing.
 class TestDatabase
 {
 public:

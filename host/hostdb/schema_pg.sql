@@ -1,0 +1,300 @@
+-- The host database on PostgreSQL: the twin of schema_sqlite.sql.
+-- Names are unquoted, so they fold to lower case and the statements' mixed
+-- spellings (COM_Bom, COM_BOM) name one table; record sets hand the columns
+-- back in lower case and are read without regard to case.
+-- Each table's key index is marked clustered: SQL Server hands rows back in
+-- the order of the clustered index, and the connection's dialect orders a
+-- plain row query by it (a BOM's lines in entry order, BOMs by id).
+-- Text columns are citext: they compare ignoring case, as the host's server
+-- collation did, and unlike a nondeterministic ICU collation they still take
+-- LIKE (the pick lists filter with it).
+-- One statement per ';' at a line end outside a $$ body: the loader splits on
+-- that.
+
+-- citext lives in public, shared by every schema of the database; creating
+-- it may race with another session doing the same.
+DO $$
+BEGIN
+    CREATE EXTENSION IF NOT EXISTS citext WITH SCHEMA public;
+EXCEPTION WHEN unique_violation OR duplicate_object THEN
+    NULL;
+END
+$$;
+
+-- SQL Server's LEN: characters, trailing blanks not counted. The pick-list
+-- key orders by it ("Order By len(FNumber)").
+CREATE OR REPLACE FUNCTION len(text) RETURNS integer
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
+AS $$ SELECT length(rtrim($1, ' ')) $$;
+
+-- A row written with an explicit key (the scale generator, imports) moves the
+-- key's sequence past it, so the next generated key does not collide, as
+-- SQLite's AUTOINCREMENT behaves.
+CREATE OR REPLACE FUNCTION host_keep_key_ahead() RETURNS trigger
+LANGUAGE plpgsql
+AS $$
+DECLARE
+    key_value bigint := (to_jsonb(NEW) ->> TG_ARGV[0])::bigint;
+    seq text := pg_get_serial_sequence(quote_ident(TG_TABLE_SCHEMA) || '.' || quote_ident(TG_TABLE_NAME), TG_ARGV[0]);
+BEGIN
+    IF key_value > coalesce(pg_sequence_last_value(seq::regclass), 0) THEN
+        PERFORM setval(seq, key_value);
+    END IF;
+    RETURN NEW;
+END
+$$;
+
+CREATE TABLE IF NOT EXISTS COM_BOM_Group (
+    FBOMGroupID serial PRIMARY KEY,
+    FNumber     citext DEFAULT '',
+    FName       citext DEFAULT '',
+    FParentID   integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Group_Number ON COM_BOM_Group (FParentID, FNumber);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Group_Name ON COM_BOM_Group (FParentID, FName);
+ALTER TABLE COM_BOM_Group CLUSTER ON COM_BOM_Group_pkey;
+CREATE OR REPLACE TRIGGER COM_BOM_Group_KeyAhead BEFORE INSERT ON COM_BOM_Group
+    FOR EACH ROW EXECUTE FUNCTION host_keep_key_ahead('fbomgroupid');
+
+-- A duplicate number would let Add find another BOM's row by number; the
+-- unique index also makes the second of two clients adding one number wait
+-- for the first and then fail.
+CREATE TABLE IF NOT EXISTS COM_BOM (
+    FBOMID         serial PRIMARY KEY,
+    FBOMNumber     citext NOT NULL UNIQUE,
+    FBOMName       citext DEFAULT '',
+    FBOMGroupID    integer DEFAULT 0,
+    FItemID        integer DEFAULT 0,
+    FAuxPropID     integer DEFAULT 0,
+    FMeasureUnitID integer DEFAULT 0,
+    FStatus        integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Item ON COM_BOM (FItemID, FStatus);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Group ON COM_BOM (FBOMGroupID);
+ALTER TABLE COM_BOM CLUSTER ON COM_BOM_pkey;
+CREATE OR REPLACE TRIGGER COM_BOM_KeyAhead BEFORE INSERT ON COM_BOM
+    FOR EACH ROW EXECUTE FUNCTION host_keep_key_ahead('fbomid');
+
+-- Lines are keyed by their BOM and entry number; the key's index also hands
+-- a BOM's lines back in entry order.
+CREATE TABLE IF NOT EXISTS COM_BOM_Child (
+    FBOMEntryID     integer DEFAULT 0,
+    FBOMID          integer DEFAULT 0,
+    FReplaceClassID integer DEFAULT 0,
+    FItemID         integer DEFAULT 0,
+    FAuxPropID      integer DEFAULT 0,
+    FMeasureUnitID  integer DEFAULT 0,
+    FQty            double precision DEFAULT 0,
+    FScrap          double precision DEFAULT 0,
+    FRemark         citext DEFAULT ''
+);
+CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Child_Entry ON COM_BOM_Child (FBOMID, FBOMEntryID);
+ALTER TABLE COM_BOM_Child CLUSTER ON IX_COM_BOM_Child_Entry;
+
+CREATE TABLE IF NOT EXISTS COM_BOM_Note (
+    FBOMNoteID      integer DEFAULT 0,
+    FBOMEntryID     integer DEFAULT 0,
+    FBOMID          integer DEFAULT 0,
+    FReplaceClassID integer DEFAULT 0,
+    FItemID         integer DEFAULT 0,
+    FAuxPropID      integer DEFAULT 0,
+    FMeasureUnitID  integer DEFAULT 0,
+    FQty            double precision DEFAULT 0,
+    FScrap          double precision DEFAULT 0,
+    FRemark         citext DEFAULT ''
+);
+CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Note_Entry ON COM_BOM_Note (FBOMNoteID, FBOMEntryID);
+ALTER TABLE COM_BOM_Note CLUSTER ON IX_COM_BOM_Note_Entry;
+
+-- Items and auxiliary properties alike; FItemClassID says which class a row
+-- belongs to (4 for items, an auxiliary class id for a property).
+CREATE TABLE IF NOT EXISTS t_Item (
+    FItemID      integer PRIMARY KEY,
+    FNumber      citext DEFAULT '',
+    FName        citext DEFAULT '',
+    FDetail      integer DEFAULT 1,
+    FShortNumber citext DEFAULT '',
+    FItemClassID integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_t_Item_Number ON t_Item (FNumber);
+CREATE INDEX IF NOT EXISTS IX_t_Item_ShortNumber ON t_Item (FShortNumber);
+CREATE INDEX IF NOT EXISTS IX_t_Item_Class ON t_Item (FItemClassID, FNumber);
+ALTER TABLE t_Item CLUSTER ON t_Item_pkey;
+
+-- The business side of an item, one row per t_Item item row.
+CREATE TABLE IF NOT EXISTS COM_Item (
+    FItemID         integer PRIMARY KEY,
+    FModel          citext DEFAULT '',
+    FAuxClassID     integer DEFAULT 0,
+    FUnitGroupID    integer DEFAULT 0,
+    FBaseUnitID     integer DEFAULT 0,
+    FQtyScale       integer DEFAULT 0,
+    FReplaceClassID integer DEFAULT 0,
+    FIsBOM          integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_Item_ReplaceClass ON COM_Item (FReplaceClassID);
+ALTER TABLE COM_Item CLUSTER ON COM_Item_pkey;
+
+CREATE TABLE IF NOT EXISTS t_UnitGroup (
+    FUnitGroupID integer PRIMARY KEY,
+    FNumber      citext DEFAULT '',
+    FName        citext DEFAULT ''
+);
+ALTER TABLE t_UnitGroup CLUSTER ON t_UnitGroup_pkey;
+
+-- A unit's FItemID is the id items name it by (COM_Item.FBaseUnitID).
+CREATE TABLE IF NOT EXISTS t_MeasureUnit (
+    FMeasureUnitID integer PRIMARY KEY,
+    FItemID        integer DEFAULT 0,
+    FNumber        citext DEFAULT '',
+    FName          citext DEFAULT '',
+    FUnitGroupID   integer DEFAULT 0,
+    FCoefficient   double precision DEFAULT 1
+);
+CREATE INDEX IF NOT EXISTS IX_t_MeasureUnit_Item ON t_MeasureUnit (FItemID);
+CREATE INDEX IF NOT EXISTS IX_t_MeasureUnit_Group ON t_MeasureUnit (FUnitGroupID, FNumber);
+CREATE INDEX IF NOT EXISTS IX_t_MeasureUnit_Number ON t_MeasureUnit (FNumber);
+ALTER TABLE t_MeasureUnit CLUSTER ON t_MeasureUnit_pkey;
+
+-- System types of many kinds; substitute classes are FClassID 480.
+CREATE TABLE IF NOT EXISTS COM_SysType (
+    FSysTypeID integer PRIMARY KEY,
+    FNumber    citext DEFAULT '',
+    FName      citext DEFAULT '',
+    FClassID   integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_SysType_Number ON COM_SysType (FNumber);
+CREATE INDEX IF NOT EXISTS IX_COM_SysType_Class ON COM_SysType (FClassID, FNumber);
+ALTER TABLE COM_SysType CLUSTER ON COM_SysType_pkey;
+
+-- Settings as text, one row per category and key; a key may repeat and the
+-- first row wins, so there is no unique key.
+CREATE TABLE IF NOT EXISTS t_SystemProfile (
+    FCategory citext DEFAULT '',
+    FKey      citext DEFAULT '',
+    FValue    text
+);
+CREATE INDEX IF NOT EXISTS IX_t_SystemProfile_Key ON t_SystemProfile (FCategory, FKey);
+
+-- Users and their rights, read by the host's security component.
+CREATE TABLE IF NOT EXISTS t_User (
+    FUserID integer PRIMARY KEY,
+    FName   citext UNIQUE
+);
+ALTER TABLE t_User CLUSTER ON t_User_pkey;
+
+CREATE TABLE IF NOT EXISTS t_UserRight (
+    FUserID    integer DEFAULT 0,
+    FSubjectID integer DEFAULT 0,
+    FOperation integer DEFAULT 0,
+    FFlags     integer DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_t_UserRight_User ON t_UserRight (FUserID, FSubjectID, FOperation);
+
+-- The accounting calendar: the host's stored procedures sp_GetPeriodStartDate
+-- and sp_GetPeriodEndDate, as functions with an OUT argument. The calendar is
+-- t_SystemProfile's GL settings: calendar months when PeriodByMonth is
+-- missing or "1", else PeriodCount periods starting on the MMDD groups of
+-- PeriodDates. A period the calendar does not have gives NULL.
+CREATE OR REPLACE FUNCTION host_gl_setting(p_key text) RETURNS text
+LANGUAGE sql STABLE
+AS $$ SELECT FValue FROM t_SystemProfile WHERE FCategory = 'GL' AND FKey = p_key::citext LIMIT 1 $$;
+
+CREATE OR REPLACE FUNCTION host_period_count() RETURNS integer
+LANGUAGE plpgsql STABLE
+AS $$
+DECLARE
+    count_text text := btrim(host_gl_setting('PeriodCount'));
+BEGIN
+    IF count_text ~ '^[+-]?[0-9]{1,9}$' THEN
+        RETURN count_text::integer;
+    END IF;
+    RETURN 12;
+END
+$$;
+
+CREATE OR REPLACE FUNCTION host_period_by_month() RETURNS boolean
+LANGUAGE sql STABLE
+AS $$ SELECT coalesce(btrim(host_gl_setting('PeriodByMonth')) = '1', true) $$;
+
+CREATE OR REPLACE FUNCTION host_period_start(p_year integer, p_period integer) RETURNS date
+LANGUAGE plpgsql STABLE
+AS $$
+DECLARE
+    raw text;
+    dates text := '010102010301040105010601070108010901100111011201';
+    n integer;
+    first_md integer := 0;
+    md integer := 0;
+BEGIN
+    IF p_year IS NULL OR p_period IS NULL OR p_year < 1753 OR p_year > 9998 THEN
+        RETURN NULL;
+    END IF;
+    IF host_period_by_month() THEN
+        IF p_period < 1 OR p_period > 12 THEN
+            RETURN NULL;
+        END IF;
+        RETURN make_date(p_year, p_period, 1);
+    END IF;
+    n := host_period_count();
+    raw := host_gl_setting('PeriodDates');
+    IF raw IS NOT NULL AND btrim(raw) <> '' AND raw <> '*' THEN
+        dates := btrim(raw);
+    END IF;
+    IF p_period < 1 OR p_period > n OR length(dates) < 4 * n THEN
+        RETURN NULL;
+    END IF;
+    IF substr(dates, 1, 4) ~ '^[0-9]{4}$' THEN
+        first_md := substr(dates, 1, 4)::integer;
+    END IF;
+    IF substr(dates, 4 * p_period - 3, 4) ~ '^[0-9]{4}$' THEN
+        md := substr(dates, 4 * p_period - 3, 4)::integer;
+    END IF;
+    -- A fiscal year that starts in April has its January periods in the next
+    -- calendar year.
+    RETURN make_date(CASE WHEN md < first_md THEN p_year + 1 ELSE p_year END, md / 100, md % 100);
+EXCEPTION WHEN datetime_field_overflow OR invalid_datetime_format THEN
+    RETURN NULL;
+END
+$$;
+
+CREATE OR REPLACE FUNCTION host_period_end(p_year integer, p_period integer) RETURNS date
+LANGUAGE plpgsql STABLE
+AS $$
+DECLARE
+    start_date date := host_period_start(p_year, p_period);
+    next_date date;
+BEGIN
+    IF start_date IS NULL THEN
+        RETURN NULL;
+    END IF;
+    IF host_period_by_month() THEN
+        RETURN (start_date + interval '1 month')::date - 1;
+    END IF;
+    IF p_period < host_period_count() THEN
+        next_date := host_period_start(p_year, p_period + 1);
+    ELSE
+        next_date := host_period_start(p_year + 1, 1);
+    END IF;
+    IF next_date IS NULL OR next_date <= start_date THEN
+        RETURN NULL;
+    END IF;
+    RETURN next_date - 1;
+END
+$$;
+
+CREATE OR REPLACE FUNCTION sp_GetPeriodStartDate(pYear smallint, pPeriod smallint, OUT pStartDate date)
+LANGUAGE plpgsql STABLE
+AS $$
+BEGIN
+    pStartDate := host_period_start(pYear, pPeriod);
+END
+$$;
+
+CREATE OR REPLACE FUNCTION sp_GetPeriodEndDate(pYear smallint, pPeriod smallint, OUT pEndDate date)
+LANGUAGE plpgsql STABLE
+AS $$
+BEGIN
+    pEndDate := host_period_end(pYear, pPeriod);
+END
+$$;
