@@ -5,6 +5,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 source "$ROOT/scripts/pg.sh"
 pg_start
+# The PostgreSQL instances of the database tests must run, never be skipped.
+export TORVEL_REQUIRE_PG=1
 trap pg_stop EXIT
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$(nproc)" --timeout 600
