@@ -117,7 +117,7 @@ PickListDialog::PickListDialog(const QString &objectName, const QString &title, 
     lblSearch->setObjectName(QStringLiteral("lblSearch"));
     lblSearch->setBuddy(m_search);
     m_search->setObjectName(QStringLiteral("txtSearch"));
-    m_search->setPlaceholderText(QStringLiteral("输入代码、助记码或名称"));
+    m_search->setPlaceholderText(QStringLiteral("输入代码、助记码或名称的开头；以 * 开头查找包含的内容"));
     m_search->setClearButtonEnabled(true);
 
     m_list->setObjectName(QStringLiteral("lstItems"));

@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace torvel::host {
 
 QString prefixRange(const QString &column, const QString &text)
@@ -14,16 +16,22 @@ QString prefixRange(const QString &column, const QString &text)
         + QStringLiteral(" < ") + sqlQuote(text + highest);
 }
 
-QString containsCondition(const QString &column, const QString &text)
+QString containsCondition(const Connection &connection, const QString &column, const QString &text)
 {
+    const bool sqlite = connection.dialect().name().compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
     QString pattern;
-    for (const QChar c : text.toLower()) {
+    for (const QChar c : sqlite ? text : text.toLower()) {
         if (c == u'\\' || c == u'%' || c == u'_')
             pattern += u'\\';
         pattern += c;
     }
-    return QStringLiteral("lower(") + column + QStringLiteral(") LIKE ") + sqlQuote(u'%' + pattern + u'%')
-        + QStringLiteral(" ESCAPE '\\'");
+    const QString target = sqlite ? column : QStringLiteral("lower(") + column + u')';
+    return target + QStringLiteral(" LIKE ") + sqlQuote(u'%' + pattern + u'%') + QStringLiteral(" ESCAPE '\\'");
+}
+
+bool wantsContains(const QString &text)
+{
+    return text.startsWith(u'*');
 }
 
 namespace {
@@ -51,6 +59,11 @@ void merge(PickPage &page, QSet<int32_t> &seen, const RecordsetPtr &rs, int cap)
         seen.insert(id);
         page.rows.push_back(row);
     }
+}
+
+QString sortKey(const Variant &value)
+{
+    return value.isString() ? value.toString() : QString();
 }
 
 void finish(PickPage &page, int limit)
@@ -96,32 +109,44 @@ RecordsetPtr ItemPickSource::query(const QString &where, const QString &orderBy,
         conditions << u'(' + where + u')';
     if (!conditions.isEmpty())
         sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY ") + orderBy + QStringLiteral(" LIMIT ") + QString::number(limit);
+    if (!orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + orderBy;
+    sql += QStringLiteral(" LIMIT ") + QString::number(limit);
     return m_connection->Execute(sql);
 }
 
-PickPage ItemPickSource::fetch(const QString &text, int limit)
+PickPage ItemPickSource::fetch(const QString &typed, int limit)
 {
     PickPage page;
     page.fields = fields();
     const int cap = limit + 1;
     QSet<int32_t> seen;
+    const bool containsOnly = wantsContains(typed);
+    const QString text = containsOnly ? typed.mid(1).trimmed() : typed;
     if (text.isEmpty()) {
         merge(page, seen, query(QString(), QStringLiteral("T.FNumber"), cap), cap);
         finish(page, limit);
         return page;
     }
-    merge(page, seen, query(prefixRange(QStringLiteral("T.FNumber"), text), QStringLiteral("T.FNumber"), cap), cap);
-    if (int(page.rows.size()) < cap)
-        merge(page, seen, query(prefixRange(QStringLiteral("T.FShortNumber"), text), QStringLiteral("T.FShortNumber"), cap), cap);
-    if (int(page.rows.size()) < cap)
-        merge(page, seen, query(prefixRange(QStringLiteral("T.FName"), text), QStringLiteral("T.FName"), cap), cap);
-    if (int(page.rows.size()) < cap) {
-        // Rows already shown may match again; ask for enough to fill the page.
-        const QString contains = containsCondition(QStringLiteral("T.FNumber"), text) + QStringLiteral(" OR ")
-            + containsCondition(QStringLiteral("T.FShortNumber"), text) + QStringLiteral(" OR ")
-            + containsCondition(QStringLiteral("T.FName"), text);
-        merge(page, seen, query(contains, QStringLiteral("T.FNumber"), cap + int(page.rows.size())), cap);
+    if (!containsOnly) {
+        const QString columns[] = {QStringLiteral("T.FNumber"), QStringLiteral("T.FShortNumber"), QStringLiteral("T.FName")};
+        for (const QString &column : columns) {
+            if (int(page.rows.size()) < cap)
+                merge(page, seen, query(prefixRange(column, text), column, cap), cap);
+        }
+    }
+    if (page.rows.empty()) {
+        const Connection &c = *m_connection;
+        const QString contains = containsCondition(c, QStringLiteral("T.FNumber"), text) + QStringLiteral(" OR ")
+            + containsCondition(c, QStringLiteral("T.FShortNumber"), text) + QStringLiteral(" OR ")
+            + containsCondition(c, QStringLiteral("T.FName"), text);
+        // No order in the query: the scan stops at the page instead of
+        // reading every match to sort it. The page is sorted here.
+        merge(page, seen, query(contains, QString(), cap), cap);
+        const int number = int(fields().indexOf(QStringLiteral("FNumber")));
+        std::sort(page.rows.begin(), page.rows.end(), [number](const Recordset::Row &a, const Recordset::Row &b) {
+            return sortKey(a[size_t(number)]) < sortKey(b[size_t(number)]);
+        });
     }
     finish(page, limit);
     return page;
@@ -142,10 +167,12 @@ CodePickSource::CodePickSource(ConnectionPtr connection, QString select, QString
 
 PickPage CodePickSource::fetch(const QString &text, int limit)
 {
+    // Small tables: "contains" always, a leading '*' is allowed and ignored.
     QString where = m_where;
-    if (!text.isEmpty()) {
-        where = u'(' + where + QStringLiteral(") AND (") + containsCondition(m_numberColumn, text)
-            + QStringLiteral(" OR ") + containsCondition(m_nameColumn, text) + u')';
+    const QString search = wantsContains(text) ? text.mid(1).trimmed() : text;
+    if (!search.isEmpty()) {
+        where = u'(' + where + QStringLiteral(") AND (") + containsCondition(*m_connection, m_numberColumn, search)
+            + QStringLiteral(" OR ") + containsCondition(*m_connection, m_nameColumn, search) + u')';
     }
     const QString sql = QStringLiteral("SELECT ") + m_select + QStringLiteral(" FROM ") + m_from
         + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + m_numberColumn

@@ -7,9 +7,11 @@ namespace torvel::host {
 
 // Items (t_Item with COM_Item as X2 and the base unit's name), restricted by
 // a condition already rebuilt by buildItemFilter. Matches come in tiers so the
-// likeliest rows lead: number prefix, short-number prefix, name prefix (each
-// an indexed range query), then number, short number or name containing the
-// text, case-insensitively. Every query is bounded by the page size.
+// likeliest rows lead: number prefix, short-number prefix, name prefix, each
+// an indexed range query. Only when none of them finds a row, or when the text
+// starts with '*', are number, short number and name searched for the text
+// anywhere inside: that search reads the whole table, so it is kept off the
+// common keystroke. Every query is bounded by the page size.
 class ItemPickSource : public PickSource
 {
 public:
@@ -50,6 +52,10 @@ private:
 
 // Text helpers shared by the sources.
 QString prefixRange(const QString &column, const QString &text);
-QString containsCondition(const QString &column, const QString &text);
+// Case-insensitive "contains": SQLite's LIKE already ignores ASCII case, so
+// the column is compared as it is there; elsewhere both sides are lowered.
+QString containsCondition(const Connection &connection, const QString &column, const QString &text);
+// The typed text asks for "contains" explicitly: a leading '*'.
+bool wantsContains(const QString &text);
 
 } // namespace torvel::host

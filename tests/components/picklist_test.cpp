@@ -146,7 +146,8 @@ TEST_F(PickListTest, ItemListHonoursTheFilterAndNarrowsAsTheUserTypes)
             {"2.", {"2.01", "2.02"}},        // number prefix
             {"zb", {"1.02"}},                // short number, any case
             {"screw", {"2.02"}},             // name prefix, any case
-            {"m3", {"2.01"}},                // inside the name
+            {"m3", {"2.01"}},                // inside the name, when nothing starts with it
+            {"*2", {"1.02", "2.01", "2.02"}},  // '*' asks for "contains" at once
             {"1.01", {}},                    // an assembly: excluded by the filter
             {"", {"1.02", "2.01", "2.02"}},
         };
