@@ -1,0 +1,109 @@
+#include "ui/editor/lookups.h"
+
+#include "bomdata/bom.h"
+#include "entry/callstate.h"
+#include "services/connectionobject.h"
+#include "services/helpers.h"
+#include "services/recordset.h"
+#include "ui/editor/bomeditorlogic.h"
+
+namespace torvel::editor {
+
+namespace {
+
+bool isTrue(const Variant &value)
+{
+    if (value.type() == Variant::Type::Boolean)
+        return value.toBool();
+    // A numeric True is -1; anything else counts as a cancel.
+    return value.isNumeric() && value.toDouble() == -1.0;
+}
+
+std::optional<PickedRow> pickedRow(const Variant &result)
+{
+    ObjectPtr answer = result.toObject();
+    if (!answer || !isTrue(answer->get(QStringLiteral("ReturnOK"))))
+        return std::nullopt;
+    PickedRow picked;
+    picked.row = answer->get(QStringLiteral("returnobject")).toObject();
+    picked.number = NullToValue(picked.row->get(QStringLiteral("Number")), QString()).toString();
+    picked.name = NullToValue(picked.row->get(QStringLiteral("Name")), QString()).toString();
+    return picked;
+}
+
+} // namespace
+
+Variant PickedRow::property(const QString &field) const
+{
+    Args args{Variant(field)};
+    return row->get(QStringLiteral("Properties"), args);
+}
+
+QString PickedRow::textProperty(const QString &field) const
+{
+    return NullToValue(property(field), QString()).toString();
+}
+
+int32_t PickedRow::idProperty(const QString &field) const
+{
+    return roundToInt32(Val(NullToValue(property(field), int32_t(0)).toString()));
+}
+
+std::optional<PickedRow> pickItem(const QString &filter, bool firstShow)
+{
+    ObjectPtr lookup = CreateObject(QStringLiteral("PickView.GLView"));
+    ObjectPtr params = CreateObject(QStringLiteral("LookupParams"));
+    params->put(QStringLiteral("BeShortNumber"), Variant(false));
+    params->put(QStringLiteral("GetDataType"), Variant(int32_t(1)));
+    if (firstShow)
+        params->put(QStringLiteral("FirstShow"), Variant(int32_t(1)));
+    Args args{Variant(int16_t(4)), Variant(QString()), Variant(filter), Variant(params)};
+    std::optional<PickedRow> picked = pickedRow(lookup->call(QStringLiteral("ItemLookup"), args));
+    if (!picked)
+        return std::nullopt;
+    picked->itemId = roundToInt32(Val(NullToValue(picked->row->get(QStringLiteral("ItemID")), int32_t(0)).toString()));
+    return picked;
+}
+
+std::optional<PickedRow> pickUnit(int32_t unitGroupId)
+{
+    ObjectPtr lookup = CreateObject(QStringLiteral("PickView.GLView"));
+    Args args{Variant(unitGroupId)};
+    std::optional<PickedRow> picked = pickedRow(lookup->call(QStringLiteral("UnitLookup"), args));
+    if (!picked)
+        return std::nullopt;
+    picked->measureUnitId =
+        roundToInt32(Val(NullToValue(picked->row->get(QStringLiteral("MeasureUnitID")), int32_t(0)).toString()));
+    return picked;
+}
+
+std::optional<BaseFindChoice> pickBase(const std::vector<std::pair<QString, Variant>> &properties, bool readCode)
+{
+    ObjectPtr finder = CreateObject(QStringLiteral("BaseFind.clsBase"));
+    finder->put(QStringLiteral("ActiveConnection"), Variant(ConnectionObject::wrap(gAdoCnn)));
+    for (const auto &[name, value] : properties)
+        finder->put(name, value);
+    finder->call(QStringLiteral("Show"));
+    BaseFindChoice choice;
+    choice.name = NullToValue(finder->get(QStringLiteral("ReturnName")), QString()).toString();
+    if (choice.name.isEmpty())
+        return std::nullopt;
+    choice.innerId =
+        roundToInt32(Val(NullToValue(finder->get(QStringLiteral("ReturnInnerID")), int32_t(0)).toString()));
+    if (readCode)
+        choice.code = NullToValue(finder->get(QStringLiteral("ReturnCode")), QString()).toString();
+    return choice;
+}
+
+UnitText readUnit(BOM &bom, const QString &key)
+{
+    UnitText unit;
+    RecordsetPtr rs = bom.GetUnitInfo(key);
+    if (!rs || rs->Eof())
+        return unit;
+    unit.number = trimBlanks(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
+    unit.name = trimBlanks(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString());
+    return unit;
+}
+
+} // namespace torvel::editor

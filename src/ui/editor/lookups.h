@@ -1,0 +1,65 @@
+#pragma once
+
+// The editor's side of the outside pick lists: what it passes and what it
+// reads back. Components are created per call and released at once.
+
+#include "services/dispatch.h"
+#include "services/variant.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace torvel {
+
+class BOM;
+
+namespace editor {
+
+// A row the user chose in PickView.GLView.
+struct PickedRow
+{
+    QString number;
+    QString name;
+    int32_t itemId = 0;
+    int32_t measureUnitId = 0;
+    ObjectPtr row;   // the returnobject, for its Properties
+
+    Variant property(const QString &field) const;
+    QString textProperty(const QString &field) const;   // Null reads as empty
+    int32_t idProperty(const QString &field) const;     // Null reads as 0
+};
+
+// ItemLookup with the item class, an empty text, `filter` and a fresh
+// LookupParams (BeShortNumber, GetDataType and, when asked, FirstShow).
+// Nothing when the user cancelled.
+std::optional<PickedRow> pickItem(const QString &filter, bool firstShow);
+// UnitLookup for a unit group.
+std::optional<PickedRow> pickUnit(int32_t unitGroupId);
+
+// What BaseFind.clsBase returned; nothing when its ReturnName is empty.
+struct BaseFindChoice
+{
+    QString name;
+    int32_t innerId = 0;
+    QString code;
+};
+
+// Creates BaseFind.clsBase, gives it the call's connection, then the
+// properties in the order given, and shows it.
+std::optional<BaseFindChoice> pickBase(const std::vector<std::pair<QString, Variant>> &properties,
+                                       bool readCode);
+
+// A unit's number and name, trimmed; empty when the lookup finds none.
+struct UnitText
+{
+    QString number;
+    QString name;
+};
+UnitText readUnit(BOM &bom, const QString &key);
+
+} // namespace editor
+} // namespace torvel

@@ -1,0 +1,544 @@
+// frmBom opened through the dialog seam: the form, opening new and existing
+// BOMs, the header fields with their lookups and checks, the form-wide keys,
+// the timer's rule for "DeleteRow" and the pointer.
+
+#include "editorharness.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QToolButton>
+
+using namespace torvel;
+using namespace torvel::test;
+
+namespace {
+
+using editortext::kItemIsChild;
+using editortext::kItemNotAssembly;
+using editortext::kItemNotFound;
+
+TEST_F(EditorTest, ToolbarHoldsItsButtonsInOrderWithoutTakingTheFocus)
+{
+    prepareCall(0);
+    runEditor([](FrmBom &form) {
+        auto *toolbar = form.findChild<QToolBar *>(QStringLiteral("Toolbar1"));
+        ASSERT_NE(toolbar, nullptr);
+        QStringList keys, captions, tips;
+        for (QAction *action : toolbar->actions()) {
+            keys << action->objectName();
+            captions << (action->isSeparator() ? QString() : action->text());
+            tips << (action->isSeparator() ? QString() : action->toolTip());
+            if (QWidget *button = toolbar->widgetForAction(action)) {
+                EXPECT_EQ(button->focusPolicy(), Qt::NoFocus) << action->objectName().toStdString();
+            }
+        }
+        EXPECT_EQ(keys, QStringList({"sp1", "New", "Save", "sp2", "Fr", "Pr", "Ne", "La", "sp3", "AddRow",
+                                     "DeleteRow", "sp4", "Exit"}));
+        EXPECT_EQ(captions, QStringList({"", "新增", "保存", "", "首条", "上条", "下条", "最后", "", "添加", "删除",
+                                         "", "退出"}));
+        EXPECT_EQ(tips, QStringList({"", "新增记录", "保存", "", "第一条记录", "上一条记录", "下一条记录",
+                                     "最后一条记录", "", "添加一行", "删除当前行", "", "退出"}));
+        auto *timer = form.findChild<QTimer *>(QStringLiteral("Timer1"));
+        ASSERT_NE(timer, nullptr);
+        EXPECT_EQ(timer->interval(), 300);
+        EXPECT_EQ(form.findChild<QWidget *>(QStringLiteral("Frame1"))->property("title").toString(),
+                  QStringLiteral("商品结构清单属性："));
+        auto label = [&form](const char *name) { return form.findChild<QLabel *>(QString::fromLatin1(name))->text(); };
+        EXPECT_EQ(label("lblBomNumber"), QStringLiteral("清单编码(&C):"));
+        EXPECT_EQ(label("lblItemNumber"), QStringLiteral("商品代码(&I):"));
+        EXPECT_EQ(label("lblUnit"), QStringLiteral("计量单位(&D):"));
+    });
+}
+
+struct NewBomCase
+{
+    const char *name;
+    int32_t bomId;
+};
+
+class OpenNewBom : public EditorTest, public ::testing::WithParamInterface<NewBomCase>
+{};
+
+TEST_P(OpenNewBom, ShowsAnEmptyFormWithNavigationHidden)
+{
+    prepareCall(GetParam().bomId);
+    runEditor([](FrmBom &form) {
+        EXPECT_EQ(form.objectName(), QStringLiteral("frmBom"));
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("商品结构清单(新增)"));
+        for (const char *key : {"Fr", "Pr", "Ne", "La", "sp2"})
+            EXPECT_FALSE(toolButton(form, key)->isVisible()) << key;
+        EXPECT_TRUE(toolButton(form, "New")->isVisible());
+        EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
+        EXPECT_FALSE(toolButton(form, "DeleteRow")->isEnabled());
+        for (const char *name : {"TxtBomNumber", "TxtBomName", "TxtNumber", "TxtName", "TxtModel", "TxtAuxProp",
+                                 "TxtUnit"})
+            EXPECT_TRUE(textBox(form, name)->text().isEmpty()) << name;
+        for (const char *name : {"TxtName", "TxtModel", "TxtUnit"})
+            EXPECT_FALSE(textBox(form, name)->isEnabled()) << name;
+        EXPECT_EQ(statusBox(form)->count(), 2);
+        EXPECT_EQ(statusBox(form)->currentText(), QStringLiteral("使用"));
+        EXPECT_EQ(form.grid().MaxRows(), 1);
+        EXPECT_EQ(form.grid().MaxCols(), 19);
+        for (int col = 10; col <= 19; ++col)
+            EXPECT_TRUE(form.grid().isColHidden(col)) << col;
+        EXPECT_FALSE(form.grid().isColHidden(9));
+        EXPECT_FALSE(form.isModified());
+    });
+    EXPECT_EQ(boxes.count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, OpenNewBom,
+                         ::testing::Values(NewBomCase{"zero", 0}, NewBomCase{"negative", -3}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(EditorTest, OpensAnExistingBomWithHeaderAndLines)
+{
+    prepareCall(data::kLampBom);
+    runEditor([](FrmBom &form) {
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("商品结构清单(修改)"));
+        EXPECT_FALSE(toolButton(form, "New")->isVisible());
+        for (const char *key : {"Fr", "Pr", "Ne", "La"})
+            EXPECT_TRUE(toolButton(form, key)->isVisible()) << key;
+        EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
+        EXPECT_EQ(textBox(form, "TxtBomNumber")->text(), QStringLiteral("BOM-001"));
+        EXPECT_EQ(textBox(form, "TxtBomName")->text(), QStringLiteral("台灯结构"));
+        EXPECT_EQ(textBox(form, "TxtNumber")->text(), QStringLiteral("P100"));
+        EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
+        EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
+        EXPECT_EQ(textBox(form, "TxtAuxProp")->text(), QStringLiteral("红色"));
+        EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
+        EXPECT_EQ(statusBox(form)->currentIndex(), 0);
+
+        GridModel &g = form.grid();
+        ASSERT_EQ(g.MaxRows(), 4);
+        EXPECT_EQ(g.text(2, 1), QStringLiteral("C200"));
+        EXPECT_EQ(g.text(3, 1), QStringLiteral("灯罩"));
+        EXPECT_EQ(g.text(5, 1), QStringLiteral("红色"));
+        EXPECT_EQ(g.text(6, 1), QStringLiteral("个"));
+        EXPECT_EQ(Val(g.text(7, 1)), 2.0);
+        EXPECT_EQ(Val(g.text(8, 1)), 5.0);
+        EXPECT_EQ(g.text(9, 1), QStringLiteral("注"));
+        EXPECT_TRUE(g.isLocked(1, 1));
+        EXPECT_EQ(g.text(1, 2), QStringLiteral("灯泡类"));
+        for (int col = 2; col <= 6; ++col)
+            EXPECT_TRUE(g.isLocked(col, 2)) << col;
+        EXPECT_EQ(g.text(2, 3), QStringLiteral("C201"));
+        EXPECT_TRUE(g.isLocked(5, 3));   // the bulb takes no auxiliary property
+        EXPECT_EQ(g.backColor(5, 3), kLockYellow);
+        EXPECT_TRUE(g.text(2, 4).isEmpty());
+        EXPECT_FALSE(form.isModified());
+    });
+    EXPECT_EQ(boxes.count(), 0);
+}
+
+TEST_F(EditorTest, StatusNotInUseIsShownAndChoosingAStatusCountsAsAnEdit)
+{
+    prepareCall(data::kChandBom);
+    runEditor([](FrmBom &form) {
+        QComboBox *status = statusBox(form);
+        EXPECT_EQ(status->currentText(), QStringLiteral("未使用"));
+        EXPECT_FALSE(form.isModified());
+        focusControl(status);
+        pressKey(status, Qt::Key_Up);   // a user's choice
+        EXPECT_EQ(status->currentIndex(), 0);
+        EXPECT_TRUE(form.isModified());
+        EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+    });
+}
+
+TEST_F(EditorTest, BomThatDidNotLoadWholeIsShownButNeverSaved)
+{
+    // The parent item is gone: the header loads up to the item, the lines never.
+    exec(QStringLiteral("UPDATE COM_BOM SET FItemID=999 WHERE FBOMID=1"));
+    exec(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMID=3"));
+    for (int32_t id : {data::kLampBom, data::kEmptyBom}) {
+        SCOPED_TRACE(id);
+        boxes.clear();
+        boxes.expect(QStringLiteral("数据读取错误:"), mb::OK, mb::Information);
+        prepareCall(id);
+        runEditor([this](FrmBom &form) {
+            EXPECT_TRUE(form.isIncomplete());
+            EXPECT_EQ(form.windowTitle(), QStringLiteral("商品结构清单(修改)"));
+            enterField(form, "TxtBomName", QStringLiteral("改过"));
+            EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
+            countStatements();
+            form.Toolbar1_ButtonClick(QStringLiteral("Save"));
+            form.Toolbar1_ButtonClick(QStringLiteral("Exit"));   // nothing to ask: it cannot be saved
+            EXPECT_FALSE(form.isVisible());
+        });
+        boxes.verify();
+        EXPECT_TRUE(statements().filter(QStringLiteral("UPDATE")).isEmpty());
+        EXPECT_TRUE(statements().filter(QStringLiteral("INSERT")).isEmpty());
+        EXPECT_FALSE(gReturnOK);
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName FROM COM_BOM WHERE FBOMID=1")), QStringLiteral("台灯结构"));
+}
+
+// --- header fields --------------------------------------------------------
+
+struct ItemCase
+{
+    const char *name;
+    int32_t bomId;
+    const char *typed;
+    const char *box;   // nullptr: accepted
+};
+
+class ParentItemEntry : public EditorTest, public ::testing::WithParamInterface<ItemCase>
+{};
+
+TEST_P(ParentItemEntry, ChecksTheTypedCodeWhenTheFieldIsLeft)
+{
+    const ItemCase &c = GetParam();
+    if (c.box)
+        boxes.expectExact(QString::fromUtf8(c.box), mb::OK, mb::Information);
+    prepareCall(c.bomId);
+    runEditor([&c](FrmBom &form) {
+        const QString before = textBox(form, "TxtNumber")->text();
+        enterField(form, "TxtNumber", QString::fromUtf8(c.typed));
+        if (c.box) {
+            // Refused: the focus stays and the BOM keeps its item.
+            EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
+            EXPECT_EQ(form.bom().ItemNumber, before);
+        } else {
+            EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
+            EXPECT_EQ(form.bom().ItemID, data::kLamp);
+            EXPECT_EQ(form.bom().ItemNumber, QStringLiteral("P100"));
+            EXPECT_EQ(form.bom().ItemName, QStringLiteral("台灯"));
+            EXPECT_EQ(form.bom().Model, QStringLiteral("T-1"));
+            EXPECT_EQ(form.bom().MeasureUnitID, 1);
+            EXPECT_EQ(form.bom().MeasureUnit, QStringLiteral("个"));
+            EXPECT_EQ(form.bom().MeasureUnitNumber, QStringLiteral("01"));
+            EXPECT_EQ(form.bom().AuxClassID, 3001);
+            EXPECT_EQ(form.bom().UnitGroupID, 1);
+            EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
+            EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
+            EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
+            EXPECT_TRUE(form.isModified());
+            EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+        }
+    });
+    boxes.verify();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ParentItemEntry,
+    ::testing::Values(ItemCase{"unknown", 0, "NOPE", "输入的代码找不到对应的商品,请输入正确的商品代码或按 F7 查询!"},
+                      ItemCase{"notAssembly", 0, "C200", "输入的商品不是组合件,请重新输入或按F7查询!"},
+                      ItemCase{"quoteCannotBeTyped", 0, "P1'00", nullptr},
+                      ItemCase{"accepted", 0, "P100", nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(EditorTest, ParentItemHeldByAChildRestoresTheCodeAndKeepsEarlierEdits)
+{
+    // BOM-002 has P102 as a line. With an earlier edit pending the dialog
+    // still offers to save it; without one it offers nothing.
+    for (bool editedBefore : {true, false}) {
+        SCOPED_TRACE(editedBefore);
+        boxes.expectExact(kItemIsChild, mb::OK, mb::Information);
+        prepareCall(data::kChandBom);
+        runEditor([editedBefore](FrmBom &form) {
+            if (editedBefore)
+                enterField(form, "TxtBomName", QStringLiteral("新名称"));
+            enterField(form, "TxtNumber", QStringLiteral("P102"));
+            EXPECT_EQ(textBox(form, "TxtNumber")->text(), QStringLiteral("P101"));
+            EXPECT_EQ(form.bom().ItemID, data::kChandelier);
+            EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
+            EXPECT_EQ(form.isModified(), editedBefore);
+            EXPECT_EQ(toolButton(form, "Save")->isEnabled(), editedBefore);
+            // The restored code is the BOM's own: leaving now passes quietly.
+            pressKey(textBox(form, "TxtNumber"), Qt::Key_Tab);
+            EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
+        });
+        boxes.verify();
+    }
+}
+
+TEST_F(EditorTest, LeavingTheParentItemUnchangedOrEmptyRunsNoQuery)
+{
+    prepareCall(data::kLampBom);
+    runEditor([this](FrmBom &form) {
+        countStatements();
+        focusControl(textBox(form, "TxtNumber"));
+        pressKey(textBox(form, "TxtNumber"), Qt::Key_Tab);   // unchanged
+        enterField(form, "TxtNumber", QString());             // empty
+        EXPECT_TRUE(statements().isEmpty()) << statements().join(QStringLiteral("\n")).toStdString();
+        EXPECT_EQ(form.bom().ItemID, data::kLamp);
+        EXPECT_FALSE(form.isModified());
+    });
+}
+
+TEST_F(EditorTest, ParentItemLeftByTheMouseIsCheckedAndTakesTheFocusBack)
+{
+    boxes.expectExact(kItemNotFound, mb::OK, mb::Information);
+    prepareCall(0);
+    runEditor([](FrmBom &form) {
+        QLineEdit *number = textBox(form, "TxtNumber");
+        focusControl(number);
+        typeText(number, QStringLiteral("NOPE"));
+        QTest::mouseClick(textBox(form, "TxtBomName"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form.focusWidget(), number);
+        EXPECT_EQ(form.bom().ItemID, 0);
+    });
+    boxes.verify();
+}
+
+TEST_F(EditorTest, EnterMovesOnLikeTabThroughTheChecks)
+{
+    boxes.expectExact(kItemNotAssembly, mb::OK, mb::Information);
+    prepareCall(0);
+    runEditor([](FrmBom &form) {
+        QLineEdit *bomNumber = textBox(form, "TxtBomNumber");
+        focusControl(bomNumber);
+        typeText(bomNumber, QStringLiteral("N-1"));
+        pressKey(bomNumber, Qt::Key_Return);
+        EXPECT_EQ(form.focusWidget(), textBox(form, "TxtBomName"));
+        EXPECT_EQ(form.bom().BomNumber, QStringLiteral("N-1"));
+        pressKey(textBox(form, "TxtBomName"), Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_EQ(form.focusWidget(), statusBox(form));
+        pressKey(statusBox(form), Qt::Key_Return);
+        EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
+        typeText(textBox(form, "TxtNumber"), QStringLiteral("C201"));
+        pressKey(textBox(form, "TxtNumber"), Qt::Key_Return);   // refused: stays
+        EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
+    });
+    boxes.verify();
+}
+
+TEST_F(EditorTest, NumberAndNameAreTakenAsTyped)
+{
+    prepareCall(data::kLampBom);
+    runEditor([](FrmBom &form) {
+        enterField(form, "TxtBomNumber", QStringLiteral("BOM-009"));
+        EXPECT_EQ(form.bom().BomNumber, QStringLiteral("BOM-009"));
+        EXPECT_TRUE(form.isModified());
+        enterField(form, "TxtBomName", QStringLiteral("新台灯"));
+        EXPECT_EQ(form.bom().BomName, QStringLiteral("新台灯"));
+    });
+    EXPECT_EQ(boxes.count(), 0);
+}
+
+TEST_F(EditorTest, F7OnTheParentItemFillsTheHeaderFromThePickList)
+{
+    pick.enqueue(PickAnswer::cancel());
+    pick.enqueue(PickAnswer::item(data::kLamp, QStringLiteral("P100"), QStringLiteral("台灯"), QStringLiteral("T-1"),
+                                  1, 1, 3001));
+    prepareCall(0, 5);
+    runEditor([](FrmBom &form) {
+        QLineEdit *number = textBox(form, "TxtNumber");
+        focusControl(number);
+        pressKey(number, Qt::Key_F7);   // cancelled: nothing changes
+        EXPECT_FALSE(form.isModified());
+        EXPECT_TRUE(number->text().isEmpty());
+        pressKey(number, Qt::Key_F7);
+        EXPECT_EQ(number->text(), QStringLiteral("P100"));
+        EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
+        EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
+        EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
+        EXPECT_EQ(form.bom().ItemID, data::kLamp);
+        EXPECT_EQ(form.bom().GroupID, 5);
+        EXPECT_EQ(form.bom().MeasureUnitNumber, QStringLiteral("01"));
+        EXPECT_EQ(form.bom().AuxClassID, 3001);
+        EXPECT_TRUE(form.isModified());
+        EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+        // The picked code is the BOM's own now: leaving runs no check.
+        pressKey(number, Qt::Key_Tab);
+        EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
+    });
+    ASSERT_EQ(pick.calls().size(), 2u);
+    const PickCall &call = pick.calls()[1];
+    EXPECT_EQ(call.method, QStringLiteral("ItemLookup"));
+    ASSERT_EQ(call.args.size(), 4u);
+    EXPECT_EQ(call.args[0].type(), Variant::Type::Int16);
+    EXPECT_EQ(call.args[0].toInt32(), 4);
+    EXPECT_EQ(call.args[1].toString(), QString());
+    EXPECT_EQ(call.args[2].toString(), QStringLiteral(" X2.FIsBOM=1 "));
+    ASSERT_TRUE(call.paramsPassed);
+    ASSERT_EQ(call.params.size(), 3u);
+    EXPECT_EQ(call.params[0].first, QStringLiteral("BeShortNumber"));
+    EXPECT_FALSE(call.params[0].second.toBool());
+    EXPECT_EQ(call.params[1].first, QStringLiteral("GetDataType"));
+    EXPECT_EQ(call.params[1].second.toInt32(), 1);
+    EXPECT_EQ(call.params[2].first, QStringLiteral("FirstShow"));
+    EXPECT_EQ(call.params[2].second.toInt32(), 1);
+    EXPECT_EQ(boxes.count(), 0);
+}
+
+TEST_F(EditorTest, F7LookupThatFailsShowsTheReadErrorWithExclamation)
+{
+    pick.enqueue(PickAnswer::fail(ComError(errc::CannotCreateObject, QStringLiteral("PickView"), QStringLiteral("无法创建对象"))));
+    boxes.expectExact(QStringLiteral("数据读取错误,无法创建对象"), mb::OK, mb::Exclamation);
+    prepareCall(0);
+    runEditor([](FrmBom &form) {
+        pressKey(textBox(form, "TxtNumber"), Qt::Key_F7);
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_FALSE(form.isModified());
+    });
+    boxes.verify();
+}
+
+TEST_F(EditorTest, F7OnTheAuxiliaryPropertyNeedsAParentItem)
+{
+    baseFind.enqueue(BaseFindAnswer::choose(QStringLiteral(" 蓝色 "), data::kBlue, QStringLiteral("B")));
+    prepareCall(0);
+    runEditor([this](FrmBom &form) {
+        QLineEdit *aux = textBox(form, "TxtAuxProp");
+        pressKey(aux, Qt::Key_F7);
+        EXPECT_TRUE(baseFind.sessions().empty());
+        enterField(form, "TxtNumber", QStringLiteral("P100"));
+        pressKey(aux, Qt::Key_F7);
+        EXPECT_EQ(aux->text(), QStringLiteral("蓝色"));
+        EXPECT_EQ(form.bom().AuxPropID, data::kBlue);
+        EXPECT_EQ(form.bom().AuxPropNumber, QStringLiteral("B"));
+        EXPECT_EQ(form.bom().AuxProp, QStringLiteral("蓝色"));
+    });
+    ASSERT_EQ(baseFind.sessions().size(), 1u);
+    const BaseFindSession &s = baseFind.sessions()[0];
+    EXPECT_EQ(s.names(), (std::vector<QString>{"ActiveConnection", "ItemID", "ItemClass", "AuxFilter", "OnlyDetail"}));
+    EXPECT_TRUE(s.value(QStringLiteral("ActiveConnection")).isObject());
+    EXPECT_EQ(s.value(QStringLiteral("ItemID")).toInt32(), data::kLamp);
+    EXPECT_EQ(s.value(QStringLiteral("ItemClass")).toInt32(), 4);
+    EXPECT_EQ(s.value(QStringLiteral("AuxFilter")).toInt32(), 1);
+    EXPECT_TRUE(s.value(QStringLiteral("OnlyDetail")).toBool());
+    EXPECT_EQ(s.shows, 1);
+}
+
+struct AuxCase
+{
+    const char *name;
+    const char *before;    // entered first, or nullptr
+    const char *typed;
+    const char *shown;     // the field afterwards
+    int32_t auxPropId;     // the BOM's afterwards
+    bool refused;
+    bool queries;
+};
+
+class AuxPropEntry : public EditorTest, public ::testing::WithParamInterface<AuxCase>
+{};
+
+TEST_P(AuxPropEntry, TypedCodeOrNameIsResolved)
+{
+    const AuxCase &c = GetParam();
+    if (c.refused)
+        boxes.expectExact(editortext::kAuxPropNotFound, mb::OK, mb::Information);
+    prepareCall(data::kLampBom);   // red is chosen; its code is known once looked up
+    runEditor([this, &c](FrmBom &form) {
+        if (c.before)
+            enterField(form, "TxtAuxProp", QString::fromUtf8(c.before));
+        const bool modifiedBefore = form.isModified();
+        countStatements();
+        enterField(form, "TxtAuxProp", QString::fromUtf8(c.typed));
+        EXPECT_EQ(textBox(form, "TxtAuxProp")->text(), QString::fromUtf8(c.shown));
+        EXPECT_EQ(form.bom().AuxPropID, c.auxPropId);
+        EXPECT_EQ(form.focusWidget() == textBox(form, "TxtAuxProp"), c.refused);
+        EXPECT_EQ(!statements().isEmpty(), c.queries);
+        EXPECT_EQ(form.isModified(), modifiedBefore || (!c.refused && c.queries));
+    });
+    boxes.verify();
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, AuxPropEntry,
+                         ::testing::Values(AuxCase{"currentName", nullptr, "红色", "红色", data::kRed, false, false},
+                                           AuxCase{"currentNumber", "B", "B", "蓝色", data::kBlue, false, false},
+                                           AuxCase{"nameOfTheLookedUp", "B", "蓝色", "蓝色", data::kBlue, false, false},
+                                           AuxCase{"otherNumber", nullptr, "B", "蓝色", data::kBlue, false, true},
+                                           AuxCase{"numberOfTheLoaded", nullptr, "R", "红色", data::kRed, false, true},
+                                           AuxCase{"unknown", nullptr, "Q", "Q", data::kRed, true, true},
+                                           AuxCase{"empty", nullptr, "", "", data::kRed, false, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// --- keys ------------------------------------------------------------------
+
+TEST_F(EditorTest, QuotesAreSwallowedEverywhereAndTheNumberRefusesMore)
+{
+    prepareCall(data::kLampBom);
+    runEditor([](FrmBom &form) {
+        const QString typed = QStringLiteral("a'b\"c,d.e`f");
+        struct Expect
+        {
+            const char *name;
+            const char *result;
+        };
+        for (const Expect &e : {Expect{"TxtBomNumber", "abcdef"}, Expect{"TxtBomName", "abc,d.e`f"},
+                                Expect{"TxtNumber", "abc,d.e`f"}, Expect{"TxtAuxProp", "abc,d.e`f"}}) {
+            QLineEdit *box = textBox(form, e.name);
+            box->clear();
+            typeText(box, typed);
+            EXPECT_EQ(box->text(), QString::fromUtf8(e.result)) << e.name;
+        }
+        // The grid's cell editor as well.
+        GridView *view = gridView(form);
+        setCursor(form, 9, 4);
+        typeText(view, QStringLiteral("x'y\"z"));
+        QWidget *editor = QApplication::focusWidget();
+        ASSERT_TRUE(editor && view->isAncestorOf(editor));
+        pressKey(editor, Qt::Key_Tab);
+        EXPECT_EQ(form.grid().text(9, 4), QStringLiteral("xyz"));
+    });
+}
+
+TEST_F(EditorTest, EscClosesAtOnceWithUnsavedChanges)
+{
+    for (bool returnOK : {false, true}) {
+        SCOPED_TRACE(returnOK);
+        prepareCall(data::kLampBom);
+        gReturnOK = returnOK;
+        runEditor([](FrmBom &form) {
+            enterField(form, "TxtBomName", QStringLiteral("不保存"));
+            ASSERT_TRUE(form.isModified());
+            pressKey(textBox(form, "TxtBomName"), Qt::Key_Escape);
+            EXPECT_FALSE(form.isVisible());
+        });
+        EXPECT_EQ(boxes.count(), 0);
+        EXPECT_EQ(gReturnOK, returnOK);
+        EXPECT_EQ(gBomID, data::kLampBom);
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName FROM COM_BOM WHERE FBOMID=1")), QStringLiteral("台灯结构"));
+}
+
+TEST_F(EditorTest, TimerOffersDeleteRowOnlyInTheGridAboveTheEntryRow)
+{
+    prepareCall(data::kLampBom);
+    runEditor([](FrmBom &form) {
+        QAction *deleteRow = toolButton(form, "DeleteRow");
+        struct Step
+        {
+            const char *what;
+            int row;   // 0: the focus in a header field
+            bool enabled;
+        };
+        for (const Step &s : {Step{"grid row 1", 1, true}, Step{"header", 0, false}, Step{"grid row 3", 3, true},
+                              Step{"entry row", 4, false}, Step{"grid row 2", 2, true}}) {
+            if (s.row == 0)
+                focusControl(textBox(form, "TxtBomName"));
+            else
+                setCursor(form, 3, s.row);
+            form.Timer1_Timer();
+            EXPECT_EQ(deleteRow->isEnabled(), s.enabled) << s.what;
+        }
+    });
+    prepareCall(data::kEmptyBom);   // a grid of one row
+    runEditor([](FrmBom &form) {
+        setCursor(form, 2, 1);
+        form.Timer1_Timer();
+        EXPECT_FALSE(toolButton(form, "DeleteRow")->isEnabled());
+    });
+}
+
+TEST_F(EditorTest, PointerIsTheHourglassDuringAClickAndDefaultOnActivation)
+{
+    prepareCall(data::kLampBom);
+    runEditor([this](FrmBom &form) {
+        pointer.setPointer(pointer::Hourglass);
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&form, &activate);
+        EXPECT_EQ(pointer.pointer(), pointer::Default);
+        pointer.clear();
+        form.Toolbar1_ButtonClick(QStringLiteral("Save"));   // nothing to save
+        EXPECT_EQ(pointer.changes(), (std::vector<int>{pointer::Hourglass, pointer::Default}));
+    });
+}
+
+} // namespace

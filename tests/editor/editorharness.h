@@ -1,0 +1,114 @@
+#pragma once
+
+// Opens frmBom the way BomInfo.Show does (through the dialog seam, with a
+// script running inside its modal loop) on a small database of our own, with
+// message boxes, the pointer and the outside components scripted.
+
+#include "bomdata/bom.h"
+#include "dbfixture.h"
+#include "entry/callstate.h"
+#include "entry/dialogseam.h"
+#include "fakecomponents.h"
+#include "msgboxrecorder.h"
+#include "printers.h"
+#include "services/connection.h"
+#include "services/helpers.h"
+#include "ui/editor/bomeditorlogic.h"
+#include "ui/editor/frmbom.h"
+#include "ui/grid/gridmodel.h"
+#include "ui/grid/gridview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace torvel::test {
+
+// Ids of the test data.
+namespace data {
+inline constexpr int32_t kGroup = 7;
+inline constexpr int32_t kOtherGroup = 8;
+inline constexpr int32_t kLampBom = 1;      // BOM-001, parent P100, three lines
+inline constexpr int32_t kChandBom = 2;     // BOM-002, parent P101, one assembly line (P102)
+inline constexpr int32_t kEmptyBom = 3;     // BOM-003, parent P101, no lines
+inline constexpr int32_t kLoneBom = 4;      // BOM-004, group 8
+inline constexpr int32_t kLamp = 100;       // P100 assembly, auxiliary class 3001
+inline constexpr int32_t kChandelier = 101; // P101 assembly, no auxiliary class
+inline constexpr int32_t kSubAssembly = 102;   // P102 assembly
+inline constexpr int32_t kShade = 200;      // C200 child, auxiliary class 3001, 2 decimals
+inline constexpr int32_t kBulb = 201;       // C201 child, unit 箱
+inline constexpr int32_t kWire = 202;       // C202 child, unit group 2 (千克)
+inline constexpr int32_t kSwitchLong = 210; // S10001, short number KG
+inline constexpr int32_t kSwitchShort = 211;   // S1, short number KG
+inline constexpr int32_t kRed = 901;        // auxiliary property R 红色 (class 3001)
+inline constexpr int32_t kBlue = 902;       // auxiliary property B 蓝色
+inline constexpr int32_t kBulbClass = 50;   // substitute class TH01 灯泡类
+} // namespace data
+
+class EditorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens the editor on the call state as it is and runs `script` inside
+    // its modal loop. A script that leaves the dialog open has it closed
+    // (Esc's way) so that a failing test never hangs.
+    void runEditor(const std::function<void(FrmBom &)> &script);
+    // As BomInfo's creation and its InterID/GroupID properties leave the state.
+    void prepareCall(int32_t bomId, int32_t groupId = data::kGroup);
+
+    // SQL helpers on the test database.
+    void exec(const QString &sql);
+    QString scalar(const QString &sql);
+    int count(const QString &sql) { return scalar(sql).toInt(); }
+    // Statements run since the hook was armed (SELECTs included).
+    void countStatements() { m_statements.clear(); m_counting = true; }
+    const QStringList &statements() const { return m_statements; }
+    // The next statement containing `fragment` fails as the database would.
+    void failStatement(const QString &fragment) { m_failOn = fragment; }
+
+    MessageBoxRecorder boxes;
+    PointerRecorder pointer;
+    FakePickView pick;
+    FakeBaseFind baseFind;
+    FakeSecurity security{true};
+    FakeShareProps shareProps;
+
+private:
+    std::unique_ptr<TestDatabase> m_db;
+    ConnectionPtr m_cnn;
+    QStringList m_statements;
+    bool m_counting = false;
+    QString m_failOn;
+};
+
+// Controls by name.
+QLineEdit *textBox(FrmBom &form, const char *name);
+QComboBox *statusBox(FrmBom &form);
+QAction *toolButton(FrmBom &form, const char *key);
+GridView *gridView(FrmBom &form);
+
+// Keyboard as the user uses it.
+void typeText(QWidget *widget, const QString &text);
+void pressKey(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Focus into a control as a click would put it there.
+void focusControl(QWidget *widget);
+// Types into a field and leaves it with Tab.
+void enterField(FrmBom &form, const char *name, const QString &text);
+
+// Grid: puts text into a cell as if typed, with the cursor on it, and leaves
+// the cell with a key (Tab moves right, Up/Down change rows).
+void putCell(FrmBom &form, int col, int row, const QString &text);
+void leaveCellBy(FrmBom &form, Qt::Key key = Qt::Key_Tab);
+void setCursor(FrmBom &form, int col, int row);
+
+} // namespace torvel::test
