@@ -1,0 +1,76 @@
+// Opening the BOM editor on a large BOM, up to its first paint, offscreen:
+// the form is built, the BOM loaded into the grid and the window rendered.
+
+#include "entry/callstate.h"
+#include "hostdb/hostdb.h"
+#include "services/connection.h"
+#include "services/recordset.h"
+#include "ui/editor/frmbom.h"
+#include "ui/grid/gridmodel.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+using namespace torvel;
+
+struct ScaleDatabase
+{
+    QTemporaryDir dir;
+    ConnectionPtr connection;
+    int32_t bomId = 0;
+
+    explicit ScaleDatabase(int lines)
+    {
+        connection = Connection::open(dir.filePath(QStringLiteral("scale.db")));
+        host::createSchema(*connection);
+        host::generateScaleData(*connection, lines + 1000, 1, lines);
+        bomId = connection->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
+    }
+};
+
+void BM_OpenEditorToFirstPaint(benchmark::State &state)
+{
+    const int lines = int(state.range(0));
+    ScaleDatabase db(lines);
+    gAdoCnn = db.connection;
+    for (auto _ : state) {
+        gBomID = db.bomId;
+        gGroupID = 0;
+        auto form = std::make_unique<FrmBom>();
+        form->show();
+        QImage image(form->size(), QImage::Format_ARGB32_Premultiplied);
+        form->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+        if (form->grid().MaxRows() != lines + 1)
+            state.SkipWithError("the BOM did not load whole");
+        state.PauseTiming();
+        form.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    gAdoCnn.reset();
+    state.counters["lines"] = lines;
+}
+BENCHMARK(BM_OpenEditorToFirstPaint)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
