@@ -2,6 +2,7 @@
 #include "components/picklist.h"
 #include "hostdb/hostdb.h"
 #include "dbfixture.h"
+#include "msgboxrecorder.h"
 #include "printers.h"
 #include "services/connectionobject.h"
 #include "services/rights.h"
@@ -234,6 +235,32 @@ TEST_F(PickListTest, AFilterThatCannotBeAppliedIsAnErrorAndShowsNothing)
     EXPECT_FALSE(shown);
 }
 
+TEST_F(PickListTest, AFailingSearchIsShownAndTheListStaysOpen)
+{
+    test::MessageBoxRecorder boxes;
+    boxes.expectExact(QStringLiteral("磁盘已满"), mb::OK, mb::Critical);
+    boxes.expectExact(QStringLiteral("磁盘已满"), mb::OK, mb::Critical);
+    ObjectPtr result;
+    driveModal(QStringLiteral("frmItemLookup"), [&](PickListDialog &dialog) {
+        m_connection->setStatementHook([](const QString &) {
+            throw ComError(errc::DatabaseError, QStringLiteral("db"), QStringLiteral("磁盘已满"));
+        });
+        type(dialog, QStringLiteral("2."));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(boxes.count(), 1);
+        // The rows on show are from before the failure: Enter tries the search
+        // again and, as it fails, chooses nothing.
+        press(dialog, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(boxes.count(), 2);
+        m_connection->setStatementHook({});
+        press(dialog, Qt::Key_Return);
+    }, [&] { result = itemLookup(QString()); });
+    ASSERT_TRUE(result->get(QStringLiteral("ReturnOK")).toBool());
+    EXPECT_EQ(result->get(QStringLiteral("returnobject")).toObject()->get(QStringLiteral("Number")).toString(),
+              QStringLiteral("2.01"));
+}
+
 TEST_F(PickListTest, UnitListOffersTheUnitsOfOneGroup)
 {
     ObjectPtr result;
@@ -340,33 +367,6 @@ TEST(PickListLarge, ModelHoldsAtMostOnePage)
         Args args{Variant(int16_t(4)), Variant(QString()), Variant(QString()), Variant(CreateObject(QStringLiteral("LookupParams")))};
         view->call(QStringLiteral("ItemLookup"), args);
     });
-}
-
-// The demo users: 'admin' holds every right, 'guest' none.
-TEST(SecurityComponent, DecidesFromTheUsersRights)
-{
-    auto db = test::TestDatabase::createSqlite(true);
-    ConnectionPtr connection = db->connection();
-    struct Case {
-        const char *user;
-        int32_t subject;
-        int32_t operation;
-        int32_t flags;
-        bool granted;
-    };
-    const Case cases[] = {
-        {"admin", kRightSubject, kRightOperation, kRightFlags, true},
-        {"ADMIN", kRightSubject, kRightOperation, kRightFlags, true},
-        {"guest", kRightSubject, kRightOperation, kRightFlags, false},
-        {"nobody", kRightSubject, kRightOperation, kRightFlags, false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.user);
-        host::registerDefaultComponents(connection, QString::fromLatin1(c.user));
-        EXPECT_EQ(CheckRight(c.subject, c.operation, c.flags), c.granted);
-        host::unregisterDefaultComponents();
-    }
-    EXPECT_THROW(CheckRight(kRightSubject, kRightOperation, kRightFlags), ComError);   // nothing registered
 }
 
 TEST(SecurityComponent, GrantedFlagsMustContainEveryFlagAsked)
