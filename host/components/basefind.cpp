@@ -95,7 +95,7 @@ private:
                                {QStringLiteral("名称"), QStringLiteral("FName")}},
                               *source, parent);
         dialog.start(QString());
-        if (dialog.exec() != QDialog::Accepted || !dialog.hasChoice())
+        if (dialog.run() != QDialog::Accepted || !dialog.hasChoice())
             return;
         const Variant name = dialog.chosen(QStringLiteral("FName"));
         const Variant code = dialog.chosen(QStringLiteral("FNumber"));

@@ -2,6 +2,7 @@
 
 #include "services/messagebox.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -175,9 +176,19 @@ void PickListDialog::start(const QString &text)
     load(text);
 }
 
+int PickListDialog::run()
+{
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = exec();
+    if (busy)
+        QGuiApplication::restoreOverrideCursor();
+    return result;
+}
+
 void PickListDialog::load(const QString &text)
 {
-    // Ask for one row beyond the page only to learn whether there are more.
     PickPage page = m_source.fetch(text.trimmed(), kPageSize);
     m_loadedText = text;
     m_model->setPage(std::move(page));

@@ -82,6 +82,10 @@ public:
     // reach the caller: the dialog is not on screen yet.
     void start(const QString &text);
 
+    // exec() with the normal arrow while the list is up: callers hold the
+    // hourglass around the whole lookup, and a clerk must see where to click.
+    int run();
+
     bool hasChoice() const { return m_hasChoice; }
     // A field of the chosen row; Empty before a choice or for an unknown field.
     Variant chosen(const QString &field) const;

@@ -10,10 +10,8 @@ namespace torvel::host {
 namespace {
 
 const QString kPickViewSource = QStringLiteral("PickView.GLView");
-const QString kBaseFindSource = QStringLiteral("BaseFind.clsBase");
 
 constexpr int32_t kItemClass = 4;
-constexpr int32_t kSubstituteClass = 480;
 
 QWidget *dialogParent()
 {
@@ -89,7 +87,7 @@ private:
                                {QStringLiteral("计量单位"), QStringLiteral("FUnitName")}},
                               source, dialogParent());
         dialog.start(key.isEmpty() ? text : key);
-        if (dialog.exec() != QDialog::Accepted || !dialog.hasChoice())
+        if (dialog.run() != QDialog::Accepted || !dialog.hasChoice())
             return Variant(LookupResultObject::cancelled());
 
         LookupRowObject::Data row;
@@ -118,7 +116,7 @@ private:
                                {QStringLiteral("名称"), QStringLiteral("FName")}},
                               source, dialogParent());
         dialog.start(QString());
-        if (dialog.exec() != QDialog::Accepted || !dialog.hasChoice())
+        if (dialog.run() != QDialog::Accepted || !dialog.hasChoice())
             return Variant(LookupResultObject::cancelled());
 
         LookupRowObject::Data row;

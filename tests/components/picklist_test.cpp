@@ -342,6 +342,21 @@ TEST_F(PickListTest, EveryControlIsNamed)
     }, [&] { itemLookup(QString()); });
 }
 
+TEST_F(PickListTest, ShowsTheArrowWhileTheCallerHoldsTheHourglass)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    Qt::CursorShape inside = Qt::WaitCursor;
+    driveModal(QStringLiteral("frmItemLookup"), [&](PickListDialog &dialog) {
+        inside = QGuiApplication::overrideCursor()->shape();
+        press(dialog, Qt::Key_Escape);
+    }, [&] { itemLookup(QString()); });
+    EXPECT_EQ(inside, Qt::ArrowCursor);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QGuiApplication::restoreOverrideCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 // The list never holds more than a page, however many rows match.
 TEST(PickListLarge, ModelHoldsAtMostOnePage)
 {
