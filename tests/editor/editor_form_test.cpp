@@ -53,6 +53,7 @@ TEST_F(EditorTest, ToolbarHoldsItsButtonsInOrderWithoutTakingTheFocus)
 struct NewBomCase
 {
     const char *name;
+    friend void PrintTo(const NewBomCase &c, std::ostream *os) { *os << c.name; }
     int32_t bomId;
 };
 
@@ -179,6 +180,7 @@ TEST_F(EditorTest, BomThatDidNotLoadWholeIsShownButNeverSaved)
 struct ItemCase
 {
     const char *name;
+    friend void PrintTo(const ItemCase &c, std::ostream *os) { *os << c.name; }
     int32_t bomId;
     const char *typed;
     const char *box;   // nullptr: accepted
@@ -407,6 +409,7 @@ TEST_F(EditorTest, F7OnTheAuxiliaryPropertyNeedsAParentItem)
 struct AuxCase
 {
     const char *name;
+    friend void PrintTo(const AuxCase &c, std::ostream *os) { *os << c.name; }
     const char *before;    // entered first, or nullptr
     const char *typed;
     const char *shown;     // the field afterwards

@@ -17,6 +17,7 @@ using Check = std::function<void(FrmBom &)>;
 struct LeaveCase
 {
     const char *name;
+    friend void PrintTo(const LeaveCase &c, std::ostream *os) { *os << c.name; }
     int32_t bomId;
     std::function<void(FrmBom &)> act;
     QString box;   // empty: none
@@ -230,6 +231,7 @@ TEST_F(EditorTest, F7OnTheChildCodeFillsTheRow)
 struct PickRejectCase
 {
     const char *name;
+    friend void PrintTo(const PickRejectCase &c, std::ostream *os) { *os << c.name; }
     int32_t itemId;
     QString box;
 };
@@ -261,6 +263,7 @@ INSTANTIATE_TEST_SUITE_P(Picks, F7ChildRejected,
 struct BaseFindCase
 {
     const char *name;
+    friend void PrintTo(const BaseFindCase &c, std::ostream *os) { *os << c.name; }
     int col;
     int row;
     std::vector<QString> assigned;   // empty: no lookup opens
@@ -454,6 +457,7 @@ TEST_F(EditorTest, SaveWritesANewBomAndItsLines)
 struct CheckCase
 {
     const char *name;
+    friend void PrintTo(const CheckCase &c, std::ostream *os) { *os << c.name; }
     int32_t bomId;
     std::function<void(FrmBom &)> act;
     QString box;
@@ -564,6 +568,7 @@ TEST_F(EditorTest, ExistingBomKeepsItsNumberAndMayNotTakeAnothers)
 struct FailureCase
 {
     const char *name;
+    friend void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
     std::function<void(EditorTest &)> arrange;
     QString box;
     int flags;
@@ -618,6 +623,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct QuestionCase
 {
     const char *name;
+    friend void PrintTo(const QuestionCase &c, std::ostream *os) { *os << c.name; }
     const char *command;
     int answer;
     bool valid;           // the checks pass
