@@ -69,6 +69,7 @@ CREATE TABLE IF NOT EXISTS t_Item (
 );
 CREATE INDEX IF NOT EXISTS IX_t_Item_Number ON t_Item (FNumber);
 CREATE INDEX IF NOT EXISTS IX_t_Item_ShortNumber ON t_Item (FShortNumber);
+CREATE INDEX IF NOT EXISTS IX_t_Item_Name ON t_Item (FName);
 CREATE INDEX IF NOT EXISTS IX_t_Item_Class ON t_Item (FItemClassID, FNumber);
 
 -- The business side of an item, one row per t_Item item row.
