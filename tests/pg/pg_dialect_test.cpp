@@ -1,0 +1,397 @@
+// The PostgreSQL dialect: its rewrites on their own, then the SQL Server text
+// the library writes on a real server, and the period procedures on every
+// database.
+
+#include "dbfixture.h"
+#include "hostdb/hostdb.h"
+#include "hostdb/pgschema.h"
+#include "pgserver.h"
+#include "printers.h"
+#include "services/connection.h"
+#include "services/pgdialect.h"
+
+#include <QDate>
+
+#include <gtest/gtest.h>
+
+using namespace torvel;
+
+namespace {
+
+PgTableInfo fakeCatalog(const QString &table)
+{
+    const QString t = table.toLower();
+    if (t == QLatin1String("com_bom"))
+        return {QStringLiteral("fbomid"), {QStringLiteral("fbomid")}};
+    if (t == QLatin1String("com_bom_group"))
+        return {QStringLiteral("fbomgroupid"), {QStringLiteral("fbomgroupid")}};
+    if (t == QLatin1String("com_bom_child"))
+        return {QString(), {QStringLiteral("fbomid"), QStringLiteral("fbomentryid")}};
+    if (t == QLatin1String("t_item"))
+        return {QString(), {QStringLiteral("fitemid")}};
+    if (t == QLatin1String("mixed"))
+        return {QStringLiteral("KeyCol"), {QStringLiteral("KeyCol")}};
+    return {};
+}
+
+TEST(PostgresTranslate, RewritesWhatPostgresNeedsAndNothingElse)
+{
+    const struct
+    {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        // INSERT without INTO, and the generated key handed back.
+        {"INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0)",
+         "INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0) RETURNING fbomgroupid"},
+        {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1');  ", "INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING fbomid"},
+        {"insert into com_bom (FBOMNumber) values ('x RETURNING y')",
+         "insert into com_bom (FBOMNumber) values ('x RETURNING y') RETURNING fbomid"},
+        {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING FBOMNumber",
+         "INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING FBOMNumber"},
+        {"INSERT INTO mixed(a) VALUES (1)", "INSERT INTO mixed(a) VALUES (1) RETURNING \"KeyCol\""},
+        // No generated key: nothing added, so no key is asked for.
+        {"INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID) VALUES (1,2)", "INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID) VALUES (1,2)"},
+        {"INSERT t_Item(FItemID) VALUES (1)", "INSERT INTO t_Item(FItemID) VALUES (1)"},
+        // A plain row query takes the clustered index's order, under the alias if any.
+        {"SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber FROM COM_BOM_Child LEFT JOIN t_Item on "
+         "COM_Bom_Child.FItemid=t_Item.FItemid  WHERE  FBOMID=5",
+         "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber FROM COM_BOM_Child LEFT JOIN t_Item on "
+         "COM_Bom_Child.FItemid=t_Item.FItemid  WHERE  FBOMID=5 ORDER BY COM_BOM_Child.fbomid, COM_BOM_Child.fbomentryid"},
+        {"SELECT * FROM t_item ", "SELECT * FROM t_item ORDER BY t_item.fitemid"},
+        {"SELECT * FROM t_Item a WHERE a.FItemID>1", "SELECT * FROM t_Item a WHERE a.FItemID>1 ORDER BY a.fitemid"},
+        {"SELECT * FROM t_Item AS a;", "SELECT * FROM t_Item AS a ORDER BY a.fitemid"},
+        {"SELECT * FROM t_Item WHERE FName='x ORDER BY y'", "SELECT * FROM t_Item WHERE FName='x ORDER BY y' ORDER BY t_Item.fitemid"},
+        {"SELECT * FROM t_Item WHERE FItemID IN (SELECT FItemID FROM COM_BOM ORDER BY 1)",
+         "SELECT * FROM t_Item WHERE FItemID IN (SELECT FItemID FROM COM_BOM ORDER BY 1) ORDER BY t_Item.fitemid"},
+        // Ordered, grouped, aggregated or limited queries keep their own order.
+        {"SELECT * FROM t_Item WHERE FItemID=3Order By len(FNumber) ", "SELECT * FROM t_Item WHERE FItemID=3 Order By len(FNumber) "},
+        {"SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1", "SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1"},
+        {"SELECT Max(FBOMID) FROM COM_BOM", "SELECT Max(FBOMID) FROM COM_BOM"},
+        {"SELECT DISTINCT FItemID FROM COM_BOM", "SELECT DISTINCT FItemID FROM COM_BOM"},
+        {"SELECT FItemID FROM COM_BOM GROUP BY FItemID", "SELECT FItemID FROM COM_BOM GROUP BY FItemID"},
+        {"SELECT * FROM COM_BOM LIMIT 5", "SELECT * FROM COM_BOM LIMIT 5"},
+        {"SELECT * FROM COM_BOM FOR UPDATE", "SELECT * FROM COM_BOM FOR UPDATE"},
+        {"SELECT * FROM (SELECT * FROM COM_BOM) AS x", "SELECT * FROM (SELECT * FROM COM_BOM) AS x"},
+        {"SELECT * FROM t_SystemProfile WHERE FCategory ='GL'", "SELECT * FROM t_SystemProfile WHERE FCategory ='GL'"},
+        {"SELECT 1", "SELECT 1"},
+        // Other statements pass as SQLite's rewrite leaves them.
+        {"UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4", "UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4"},
+        {"DELETE FROM COM_BOM_Child  WHERE FBOMID=1", "DELETE FROM COM_BOM_Child  WHERE FBOMID=1"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(postgresTranslate(QString::fromUtf8(c.in), fakeCatalog), QString::fromUtf8(c.out)) << c.in;
+}
+
+TEST(PostgresTranslate, InsertTargetIsTheTableAsWritten)
+{
+    const struct
+    {
+        const char *in;
+        const char *table;
+    } cases[] = {
+        {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1')", "COM_Bom"},
+        {"  insert COM_Bom_Group (FNumber) VALUES ('1')", "COM_Bom_Group"},
+        {"INSERT INTO dbo.t_Item VALUES (1)", "dbo.t_Item"},
+        {"INSERT INTO \"Odd Name\"(a) VALUES (1)", "\"Odd Name\""},
+        {"SELECT * FROM COM_BOM", ""},
+        {"UPDATE COM_BOM SET FStatus=0", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(insertTarget(QString::fromUtf8(c.in)), QString::fromUtf8(c.table)) << c.in;
+}
+
+TEST(PostgresSchemaScript, SplitsAtLineEndsOutsideBodies)
+{
+    const QStringList statements = host::splitPostgresScript(QStringLiteral(
+        "-- a comment\n"
+        "CREATE TABLE a (x integer);\n"
+        "\n"
+        "CREATE FUNCTION f() RETURNS integer LANGUAGE plpgsql AS $$\n"
+        "BEGIN\n"
+        "    -- inside the body\n"
+        "    RETURN 1;\n"
+        "END\n"
+        "$$;\n"
+        "CREATE INDEX i ON a (x)"));
+    ASSERT_EQ(statements.size(), 3);
+    EXPECT_EQ(statements.at(0), QStringLiteral("CREATE TABLE a (x integer)"));
+    EXPECT_TRUE(statements.at(1).contains(QLatin1String("RETURN 1;\nEND\n$$")));
+    EXPECT_TRUE(statements.at(1).contains(QLatin1String("-- inside the body")));
+    EXPECT_EQ(statements.at(2), QStringLiteral("CREATE INDEX i ON a (x)"));
+    // The host schema itself: every statement complete, the bodies whole.
+    const QStringList schema = host::postgresSchemaStatements();
+    EXPECT_GE(schema.size(), 30);
+    for (const QString &s : schema)
+        EXPECT_EQ(s.count(QLatin1String("$$")) % 2, 0) << s.toStdString();
+}
+
+TEST(PostgresConnectionString, MalformedOrUnreachableIsAClearError)
+{
+    const struct
+    {
+        const char *text;
+        const char *mentions;
+    } cases[] = {
+        {"postgresql://", "postgresql://user@host:port/dbname"},
+        {"postgresql:///nohost", "postgresql://user@host:port/dbname"},
+        // Nothing listens on port 1: the driver's own text comes back.
+        {"postgresql://postgres@127.0.0.1:1/torvel_test", "127.0.0.1"},
+    };
+    for (const auto &c : cases) {
+        try {
+            Connection::open(QString::fromUtf8(c.text));
+            ADD_FAILURE() << c.text << " opened";
+        } catch (const ComError &e) {
+            EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.mentions))) << c.text << ": " << e.what();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// On the server
+
+class PgDialect : public test::PgServerTest
+{
+protected:
+    int count(const QString &sql) { return connection()->Execute(sql)->Fields(0).toInt32(); }
+};
+
+TEST_F(PgDialect, TextComparesIgnoringCaseAndLikeStillWorks)
+{
+    auto c = connection();
+    c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber,FName,FShortNumber) VALUES (1,'AbC-1','Motherboard','mb')"));
+    c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber,FName,FShortNumber) VALUES (2,'电阻','电阻器','DZ')"));
+    const struct
+    {
+        const char *where;
+        int rows;
+    } cases[] = {
+        {"FNumber='abc-1'", 1},
+        {"FNumber='ABC-1'", 1},
+        {"FNumber='abc-2'", 0},
+        {"FShortNumber='dz'", 1},
+        {"FNumber='电阻'", 1},
+        {"FName LIKE 'mother%'", 1},
+        {"FName LIKE '%BOARD'", 1},
+        {"lower(FName) LIKE '%board%'", 1},   // the pick lists' form
+        {"FName LIKE '%器'", 1},
+        {"FNumber<>'ABC-1'", 1},
+    };
+    for (const auto &k : cases)
+        EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE ") + QString::fromUtf8(k.where)), k.rows) << k.where;
+    // A BOM number is unique without regard to case.
+    c->Execute(QStringLiteral("INSERT INTO COM_Bom(FBOMNumber) VALUES ('B-x')"));
+    EXPECT_THROW(c->Execute(QStringLiteral("INSERT INTO COM_Bom(FBOMNumber) VALUES ('b-X')")), ComError);
+}
+
+TEST_F(PgDialect, MixedCaseNamesAndLowerCaseFieldsReadByAnyCase)
+{
+    auto c = connection();
+    c->Execute(QStringLiteral("INSERT INTO com_bom_group(FNumber,FName,FParentID) VALUES ('AbC','Motherboard',0)"));
+    const RecordsetPtr rs = c->Execute(QStringLiteral("SELECT fnumber, FName AS fAlias, COM_Bom_Group.FParentID FROM COM_BOM_GROUP"));
+    ASSERT_FALSE(rs->Eof());
+    EXPECT_EQ(rs->fieldNames(), QStringList({QStringLiteral("fnumber"), QStringLiteral("falias"), QStringLiteral("fparentid")}));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FNumber")).toString(), QStringLiteral("AbC"));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FALIAS")).toString(), QStringLiteral("Motherboard"));
+    EXPECT_EQ(rs->Fields(QStringLiteral("FParentID")).toInt32(), 0);
+}
+
+TEST_F(PgDialect, ValuesComeBackTyped)
+{
+    const RecordsetPtr rs = connection()->Execute(QStringLiteral(
+        "SELECT 7 AS i, Count(*) AS n, 5000000000::bigint AS big, 1.25::double precision AS d, 2.5::numeric AS num, "
+        "'文本'::citext AS t, NULL AS z, DATE '2026-03-01' AS dt, TIMESTAMP '2026-03-01 12:00:00' AS ts, "
+        "true AS b, 3::smallint AS s"));
+    ASSERT_FALSE(rs->Eof());
+    const struct
+    {
+        const char *field;
+        Variant::Type type;
+    } cases[] = {
+        {"i", Variant::Type::Int32},  {"n", Variant::Type::Int32},   {"big", Variant::Type::Double},
+        {"d", Variant::Type::Double}, {"num", Variant::Type::Double}, {"t", Variant::Type::String},
+        {"z", Variant::Type::Null},   {"dt", Variant::Type::Date},   {"ts", Variant::Type::Date},
+        {"b", Variant::Type::Boolean}, {"s", Variant::Type::Int32},
+    };
+    for (const auto &k : cases)
+        EXPECT_EQ(int(rs->Fields(QString::fromUtf8(k.field)).type()), int(k.type)) << k.field;
+    EXPECT_EQ(rs->Fields(QStringLiteral("big")).toDouble(), 5000000000.0);
+    EXPECT_EQ(rs->Fields(QStringLiteral("num")).toDouble(), 2.5);
+    EXPECT_EQ(rs->Fields(QStringLiteral("dt")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))));
+    EXPECT_EQ(rs->Fields(QStringLiteral("ts")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))) + 0.5);
+}
+
+TEST_F(PgDialect, RowsAffectedAndGeneratedKeys)
+{
+    auto c = connection();
+    qint64 affected = -1;
+    EXPECT_EQ(c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0)"), &affected), nullptr);
+    EXPECT_EQ(affected, 1);
+    const int first = c->lastInsertId().toInt32();
+    c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('02','b',0)"));
+    EXPECT_EQ(c->lastInsertId().toInt32(), first + 1);
+    // A row written with its own key moves the generator past it.
+    c->Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FBOMGroupID,FNumber) VALUES (100,'03')"));
+    EXPECT_EQ(c->lastInsertId().toInt32(), 100);
+    c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('04')"));
+    EXPECT_EQ(c->lastInsertId().toInt32(), 101);
+    // A table without a generated key leaves the last key standing.
+    c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (7,'x')"), &affected);
+    EXPECT_EQ(affected, 1);
+    EXPECT_EQ(c->lastInsertId().toInt32(), 101);
+    c->Execute(QStringLiteral("UPDATE COM_Bom_Group SET FParentID=9  WHERE FParentID=0"), &affected);
+    EXPECT_EQ(affected, 4);
+    c->Execute(QStringLiteral("DELETE  FROM COM_Bom_Group WHERE FNumber='nothing'"), &affected);
+    EXPECT_EQ(affected, 0);
+}
+
+// A fresh session that has used no sequence yet writes lines in a
+// transaction: asking the driver for a key there would run lastval(), fail and
+// abort the transaction.
+TEST_F(PgDialect, KeylessInsertsInAFreshSessionKeepTheTransaction)
+{
+    auto c = db().openConnection();
+    c->BeginTrans();
+    for (int entry = 1; entry <= 3; ++entry)
+        c->Execute(QStringLiteral("INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FQty) VALUES (") + QString::number(entry)
+                   + QStringLiteral(",1,2)"));
+    c->CommitTrans();
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1")), 3);
+}
+
+TEST_F(PgDialect, RowsComeBackInClusteredKeyOrder)
+{
+    auto c = connection();
+    // Written out of order, and rewritten, so the heap order is not the key order.
+    for (int entry : {3, 1, 4, 2})
+        c->Execute(QStringLiteral("INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FRemark) VALUES (") + QString::number(entry)
+                   + QStringLiteral(",1,'x')"));
+    c->Execute(QStringLiteral("UPDATE COM_Bom_Child SET FRemark='y' WHERE FBOMEntryID=1"));
+    const RecordsetPtr rs = c->Execute(QStringLiteral(
+        "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber FROM COM_BOM_Child LEFT JOIN t_Item on "
+        "COM_Bom_Child.FItemid=t_Item.FItemid  WHERE  FBOMID=1"));
+    QList<int> entries;
+    for (; !rs->Eof(); rs->MoveNext())
+        entries.append(rs->Fields(QStringLiteral("FBOMEntryID")).toInt32());
+    EXPECT_EQ(entries, QList<int>({1, 2, 3, 4}));
+}
+
+TEST_F(PgDialect, LenCountsCharactersWithoutTrailingBlanks)
+{
+    auto c = connection();
+    c->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (1,'abcd')"));
+    c->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (2,'电阻器')"));
+    c->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (3,'ab   ')"));
+    c->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (4,'a')"));
+    const RecordsetPtr rs = c->Execute(QStringLiteral("SELECT FItemID, len(FNumber) AS L FROM t_Item Order By len(FNumber) "));
+    QList<int> ids, lengths;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        ids.append(rs->Fields(QStringLiteral("FItemID")).toInt32());
+        lengths.append(rs->Fields(QStringLiteral("L")).toInt32());
+    }
+    EXPECT_EQ(ids, QList<int>({4, 3, 2, 1}));
+    EXPECT_EQ(lengths, QList<int>({1, 2, 3, 4}));
+    EXPECT_TRUE(c->Execute(QStringLiteral("SELECT len(NULL)"))->Fields(0).isNull());
+}
+
+TEST_F(PgDialect, ProceduresByCommandByTextAndRegisteredInCpp)
+{
+    auto c = connection();
+    std::vector<Parameter> params{{QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(2026))},
+                                  {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(3))},
+                                  {QStringLiteral("@pStartDate"), 135, Parameter::Output, 0, Variant()}};
+    EXPECT_EQ(c->callProcedure(QStringLiteral("sp_GetPeriodStartDate"), params), nullptr);
+    ASSERT_EQ(params[2].value.type(), Variant::Type::Date);
+    EXPECT_EQ(params[2].value.toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))));
+
+    // By name at the head of a statement, positional or named in any order:
+    // the outputs have nowhere to go, and nothing comes back.
+    EXPECT_EQ(c->Execute(QStringLiteral("sp_GetPeriodEndDate 2026, 2")), nullptr);
+    EXPECT_EQ(c->Execute(QStringLiteral("EXEC SP_GETPERIODENDDATE @pPeriod = 2, @pYear = 2026;")), nullptr);
+
+    // A function that returns rows gives them as a record set.
+    c->Execute(QStringLiteral("CREATE FUNCTION sp_Groups(pParent integer) RETURNS SETOF COM_BOM_Group LANGUAGE sql "
+                              "AS $$ SELECT * FROM COM_BOM_Group WHERE FParentID = pParent ORDER BY FBOMGroupID $$"));
+    c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber,FParentID) VALUES ('g1',5)"));
+    const RecordsetPtr rows = c->Execute(QStringLiteral("sp_Groups 5"));
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->RecordCount(), 1);
+    EXPECT_EQ(rows->Fields(QStringLiteral("FNumber")).toString(), QStringLiteral("g1"));
+
+    // A procedure the host registered in C++ serves where the server has none.
+    registerProcedure(QStringLiteral("sp_TestOnlyCount"), [](Connection &cn, std::vector<Parameter> &) {
+        return cn.Execute(QStringLiteral("SELECT Count(*) AS n FROM COM_BOM_Group"));
+    });
+    const RecordsetPtr n = c->Execute(QStringLiteral("sp_TestOnlyCount"));
+    unregisterProcedure(QStringLiteral("sp_TestOnlyCount"));
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->Fields(QStringLiteral("n")).toInt32(), 1);
+
+    for (const char *sql : {"sp_NoSuchProcedure 1", "sp_GetPeriodEndDate 1, 2, 3, 4", "sp_GetPeriodEndDate 'x', 2"})
+        EXPECT_THROW(c->Execute(QString::fromUtf8(sql)), ComError) << sql;
+}
+
+// ---------------------------------------------------------------------------
+// The period procedures answer alike on every database.
+
+class PeriodProcedures : public test::DatabaseTest
+{
+protected:
+    bool withDemoData() const override { return false; }
+};
+
+TEST_P(PeriodProcedures, GiveTheFirstAndLastDayOfThePeriod)
+{
+    const struct
+    {
+        const char *profile;   // GL rows: PeriodByMonth, PeriodCount, PeriodDates (NULL = no row)
+        int year, period;
+        const char *start, *end;   // empty = Null
+    } cases[] = {
+        {nullptr, 2026, 3, "2026-03-01", "2026-03-31"},
+        {nullptr, 2024, 2, "2024-02-01", "2024-02-29"},
+        {nullptr, 2026, 12, "2026-12-01", "2026-12-31"},
+        {nullptr, 2026, 13, "", ""},
+        {nullptr, 0, 0, "", ""},
+        {"1|12|", 2026, 1, "2026-01-01", "2026-01-31"},
+        // Four periods of a fiscal year starting in April.
+        {"0|4|0401070110010101", 2026, 1, "2026-04-01", "2026-06-30"},
+        {"0|4|0401070110010101", 2026, 4, "2027-01-01", "2027-03-31"},
+        {"0|4|0401070110010101", 2026, 5, "", ""},
+        {"0|4|04010701", 2026, 1, "", ""},   // too few date groups
+    };
+    auto c = connection();
+    for (const auto &k : cases) {
+        c->Execute(QStringLiteral("DELETE FROM t_SystemProfile"));
+        if (k.profile) {
+            const QStringList v = QString::fromUtf8(k.profile).split(QLatin1Char('|'));
+            const char *keys[] = {"PeriodByMonth", "PeriodCount", "PeriodDates"};
+            for (int i = 0; i < 3; ++i)
+                c->Execute(QStringLiteral("INSERT INTO t_SystemProfile(FCategory,FKey,FValue) VALUES ('GL','")
+                           + QLatin1String(keys[i]) + QStringLiteral("',") + sqlQuote(v.at(i)) + u')');
+        }
+        for (const bool end : {false, true}) {
+            std::vector<Parameter> params{
+                {QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(k.year))},
+                {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(k.period))},
+                {end ? QStringLiteral("@pEndDate") : QStringLiteral("@pStartDate"), 135, Parameter::Output, 0, Variant()}};
+            c->callProcedure(end ? QStringLiteral("sp_GetPeriodEndDate") : QStringLiteral("sp_GetPeriodStartDate"), params);
+            const QString expected = QString::fromUtf8(end ? k.end : k.start);
+            const QString label = QStringLiteral("%1 %2/%3 %4").arg(QString::fromUtf8(k.profile ? k.profile : "-"))
+                                      .arg(k.year).arg(k.period).arg(end ? QLatin1String("end") : QLatin1String("start"));
+            if (expected.isEmpty()) {
+                EXPECT_TRUE(params[2].value.isNull()) << label.toStdString();
+            } else {
+                ASSERT_EQ(params[2].value.type(), Variant::Type::Date) << label.toStdString();
+                EXPECT_EQ(params[2].value.toDate(),
+                          double(QDate(1899, 12, 30).daysTo(QDate::fromString(expected, Qt::ISODate))))
+                    << label.toStdString();
+            }
+        }
+    }
+}
+
+TORVEL_INSTANTIATE_DATABASE_TEST(PeriodProcedures);
+
+} // namespace
