@@ -4,6 +4,7 @@
 
 #include "editorharness.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -470,6 +471,11 @@ TEST_F(EditorTest, QuotesAreSwallowedEverywhereAndTheNumberRefusesMore)
             box->clear();
             typeText(box, typed);
             EXPECT_EQ(box->text(), QString::fromUtf8(e.result)) << e.name;
+            // Pasted text loses them as well.
+            box->clear();
+            QApplication::clipboard()->setText(typed);
+            pressKey(box, Qt::Key_V, Qt::ControlModifier);
+            EXPECT_EQ(box->text(), QString::fromUtf8(e.result)) << e.name << " pasted";
         }
         // The grid's cell editor as well.
         GridView *view = gridView(form);

@@ -10,6 +10,7 @@
 #include "services/waitcursor.h"
 #include "entry/dialogseam.h"
 #include "ui/editor/bomeditorlogic.h"
+#include "ui/grid/cellvalidator.h"
 #include "ui/grid/gridmodel.h"
 #include "ui/grid/gridview.h"
 
@@ -135,6 +136,15 @@ void FrmBom::buildForm()
     image->setObjectName(QStringLiteral("Image1"));
     image->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(24, 24));
     fields->addWidget(image, 2, 5, Qt::AlignRight);
+    // Pasted text and input-method text lose the same characters as typed keys.
+    auto swallow = [this](QLineEdit *box, const QString &chars) {
+        auto *validator = new CellValidator(box);
+        validator->setSwallowedCharacters(chars);
+        box->setValidator(validator);
+    };
+    swallow(TxtBomNumber, QStringLiteral("\"'`,."));
+    for (QLineEdit *box : {TxtBomName, TxtNumber, TxtAuxProp})
+        swallow(box, QStringLiteral("\"'"));
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
     fields->setColumnStretch(5, 1);
