@@ -9,6 +9,8 @@
 #include "services/rights.h"
 #include "ui/grid/gridmodel.h"
 
+#include <cmath>
+
 namespace torvel {
 
 namespace {
@@ -323,6 +325,15 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
     return true;
 }
 
+// A number for a statement. Whole numbers, the usual quantities and a zero
+// scrap, take the integer formatter, which writes the same text faster.
+static QString numberText(double value)
+{
+    if (value == std::trunc(value) && std::abs(value) < 2147483647.0)
+        return sqlNumber(int32_t(value));
+    return sqlNumber(value);
+}
+
 // Inserts the grid's lines renumbered from 1 in grid order; blank rows close up.
 void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
 {
@@ -348,7 +359,7 @@ void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
         const int32_t unitId = roundToInt32(value(bomcol::UnitID, row));
         cnn.Execute(head + sqlNumber(entry) + u',' + id + u',' + sqlNumber(replaceClassId) + u','
                     + sqlNumber(itemId) + u',' + sqlNumber(auxPropId) + u',' + sqlNumber(unitId) + u','
-                    + sqlNumber(qty) + u',' + sqlNumber(scrap) + u',' + sqlQuote(remark) + u')');
+                    + numberText(qty) + u',' + numberText(scrap) + u',' + sqlQuote(remark) + u')');
     }
 }
 

@@ -1,0 +1,619 @@
+// The data layer against its floor: loading, adding and updating BOMs of 10,
+// 1,000 and 10,000 lines, and the four lookups over 1,000, 100,000 and
+// 1,000,000 rows, each beside the same database work done with the raw SQLite
+// C API and prepared statements. The databases are built once per process in
+// a temporary folder.
+
+#include "bomdata/bom.h"
+#include "hostdb/hostdb.h"
+#include "services/comerror.h"
+#include "services/dispatch.h"
+#include "services/messagebox.h"
+#include "ui/grid/gridmodel.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace torvel;
+
+namespace {
+
+[[noreturn]] void die(const QString &what)
+{
+    std::fprintf(stderr, "bomdata_bench: %s\n", qPrintable(what));
+    std::exit(1);
+}
+
+// A save or load that shows a box has failed: the figure would be meaningless.
+class FailOnBox : public MessageBoxService
+{
+public:
+    int show(const QString &text, int, const QString &) override { die(QStringLiteral("box: ") + text); }
+};
+
+// The rights check asks these; the bench user holds every right.
+class AllowAll : public MemberTableObject
+{
+public:
+    AllowAll()
+    {
+        addMethod(QStringLiteral("AccessCheck"), 1, [](Args &) { return Variant(true); });
+        addMethod(QStringLiteral("getproperty"), 2, [](Args &) { return Variant(QStringLiteral("UserName=bench")); });
+    }
+    QString className() const override { return QStringLiteral("AllowAll"); }
+};
+
+QTemporaryDir &tempDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+void rawExec(sqlite3 *db, const char *sql)
+{
+    char *error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK)
+        die(QString::fromUtf8(error ? error : "sqlite3_exec"));
+}
+
+sqlite3 *rawOpen(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        die(QStringLiteral("cannot open ") + path);
+    sqlite3_busy_timeout(db, 5000);
+    // The same settings the connection runs with.
+    rawExec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    return db;
+}
+
+class Stmt
+{
+public:
+    Stmt(sqlite3 *db, const char *sql)
+    {
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_stmt, nullptr) != SQLITE_OK)
+            die(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    ~Stmt() { sqlite3_finalize(m_stmt); }
+    Stmt(const Stmt &) = delete;
+    Stmt &operator=(const Stmt &) = delete;
+    sqlite3_stmt *get() const { return m_stmt; }
+    void reset() const
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    void done() const
+    {
+        if (sqlite3_step(m_stmt) != SQLITE_DONE)
+            die(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_stmt))));
+        sqlite3_reset(m_stmt);
+    }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// One value of a row as the floor keeps it.
+struct Value
+{
+    int type = SQLITE_NULL;
+    sqlite3_int64 i = 0;
+    double d = 0;
+    std::string s;
+};
+using Rows = std::vector<std::vector<Value>>;
+
+// Steps a bound statement and keeps every column of every row.
+Rows readAll(const Stmt &stmt)
+{
+    Rows rows;
+    sqlite3_stmt *s = stmt.get();
+    const int n = sqlite3_column_count(s);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        std::vector<Value> row(static_cast<size_t>(n));
+        for (int c = 0; c < n; ++c) {
+            Value &v = row[size_t(c)];
+            v.type = sqlite3_column_type(s, c);
+            switch (v.type) {
+            case SQLITE_INTEGER: v.i = sqlite3_column_int64(s, c); break;
+            case SQLITE_FLOAT: v.d = sqlite3_column_double(s, c); break;
+            case SQLITE_TEXT:
+                v.s.assign(reinterpret_cast<const char *>(sqlite3_column_text(s, c)), size_t(sqlite3_column_bytes(s, c)));
+                break;
+            default: break;
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        die(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(s))));
+    stmt.reset();
+    return rows;
+}
+
+std::unique_ptr<GridModel> childGrid()
+{
+    auto grid = std::make_unique<GridModel>(bomcol::Count, 1);
+    grid->setRow(-1);
+    for (int col : {bomcol::Qty, bomcol::Scrap}) {
+        grid->setCol(col);
+        grid->setTypeNumber(-1e10, 1e10, 2);
+    }
+    return grid;
+}
+
+// ---------------------------------------------------------------------------
+// The BOM database: three BOMs of 10, 1,000 and 10,000 lines over 12,000 items.
+
+struct BomDatabase
+{
+    QString path;
+    ConnectionPtr cnn;
+    sqlite3 *raw = nullptr;
+    std::map<int, int32_t> bomOfLines;   // lines -> BOM id
+};
+
+BomDatabase &bomDatabase()
+{
+    static BomDatabase *db = [] {
+        auto *d = new BomDatabase;
+        d->path = tempDir().filePath(QStringLiteral("boms.db"));
+        d->cnn = Connection::open(d->path);
+        host::createSchema(*d->cnn);
+        for (int lines : {10, 1000, 10000}) {
+            host::generateScaleData(*d->cnn, 12000, 1, lines);
+            d->bomOfLines[lines] = d->cnn->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
+        }
+        d->raw = rawOpen(d->path);
+        return d;
+    }();
+    return *db;
+}
+
+const char *kHeaderSql =
+    "SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
+    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
+    " FROM COM_BOM"
+    " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
+    " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
+    " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
+    " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+    " WHERE  FBOMID=?";
+
+const char *kLineSql =
+    "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
+    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
+    " COM_Systype.FName as FReplaceClassName"
+    " FROM COM_BOM_Child"
+    " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
+    " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
+    " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
+    " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+    " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
+    " WHERE  FBOMID=?";
+
+void BM_Load(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    const int32_t id = d.bomOfLines.at(int(state.range(0)));
+    for (auto _ : state) {
+        // The editor's grid exists before the load and outlives it.
+        state.PauseTiming();
+        auto grid = childGrid();
+        state.ResumeTiming();
+        BOM bom(*d.cnn);
+        bom.BomID = id;
+        if (!bom.GetMoreInfo(*grid))
+            die(QStringLiteral("load failed"));
+        benchmark::DoNotOptimize(grid->MaxRows());
+        state.PauseTiming();
+        grid.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_LoadFloor(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    const int32_t id = d.bomOfLines.at(int(state.range(0)));
+    Stmt header(d.raw, kHeaderSql);
+    Stmt lines(d.raw, kLineSql);
+    for (auto _ : state) {
+        sqlite3_bind_int(header.get(), 1, id);
+        Rows h = readAll(header);
+        sqlite3_bind_int(lines.get(), 1, id);
+        Rows l = readAll(lines);
+        benchmark::DoNotOptimize(h.size() + l.size());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// A loaded BOM's header and grid, as the editor holds them when it saves.
+struct LoadedBom
+{
+    std::unique_ptr<GridModel> grid = childGrid();
+    std::unique_ptr<BOM> bom;
+};
+
+LoadedBom load(BomDatabase &d, int lines)
+{
+    LoadedBom loaded;
+    loaded.bom = std::make_unique<BOM>(*d.cnn);
+    loaded.bom->BomID = d.bomOfLines.at(lines);
+    if (!loaded.bom->GetMoreInfo(*loaded.grid))
+        die(QStringLiteral("load failed"));
+    return loaded;
+}
+
+struct StoredLine
+{
+    int replaceClass, item, auxProp, unit;
+    double qty, scrap;
+    std::string remark;
+};
+
+std::vector<StoredLine> storedLines(BomDatabase &d, int32_t id)
+{
+    Stmt stmt(d.raw, "SELECT FReplaceClassID,FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark FROM COM_BOM_Child"
+                     " WHERE FBOMID=? ORDER BY FBOMEntryID");
+    sqlite3_bind_int(stmt.get(), 1, id);
+    std::vector<StoredLine> out;
+    for (const auto &r : readAll(stmt))
+        out.push_back({int(r[0].i), int(r[1].i), int(r[2].i), int(r[3].i), r[4].type == SQLITE_FLOAT ? r[4].d : double(r[4].i),
+                       r[5].type == SQLITE_FLOAT ? r[5].d : double(r[5].i), r[6].s});
+    return out;
+}
+
+void insertLinesRaw(const Stmt &insert, int32_t id, const std::vector<StoredLine> &lines)
+{
+    int entry = 0;
+    for (const StoredLine &l : lines) {
+        sqlite3_stmt *s = insert.get();
+        sqlite3_bind_int(s, 1, ++entry);
+        sqlite3_bind_int(s, 2, id);
+        sqlite3_bind_int(s, 3, l.replaceClass);
+        sqlite3_bind_int(s, 4, l.item);
+        sqlite3_bind_int(s, 5, l.auxProp);
+        sqlite3_bind_int(s, 6, l.unit);
+        sqlite3_bind_double(s, 7, l.qty);
+        sqlite3_bind_double(s, 8, l.scrap);
+        sqlite3_bind_text(s, 9, l.remark.data(), int(l.remark.size()), SQLITE_STATIC);
+        insert.done();
+    }
+}
+
+const char *kInsertLineSql = "INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FReplaceClassID,FItemID,FAuxPropID,"
+                             "FMeasureUnitID,FQty,FScrap,FRemark) VALUES (?,?,?,?,?,?,?,?,?)";
+
+void BM_Update(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    for (auto _ : state) {
+        if (!loaded.bom->Update(*loaded.grid))
+            die(QStringLiteral("update failed"));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_UpdateFloor(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    const int32_t id = d.bomOfLines.at(int(state.range(0)));
+    const std::vector<StoredLine> lines = storedLines(d, id);
+    Stmt begin(d.raw, "BEGIN");
+    Stmt commit(d.raw, "COMMIT");
+    Stmt header(d.raw, "UPDATE COM_BOM SET FBOMNumber=?,FBOMName=?,FItemID=?,FAuxPropID=?,FMeasureUnitID=?,FStatus=?"
+                       " WHERE FBOMID=?");
+    Stmt remove(d.raw, "DELETE FROM COM_BOM_Child WHERE FBOMID=?");
+    Stmt insert(d.raw, kInsertLineSql);
+    const std::string number = "SCALE-" + std::to_string(id);
+    const std::string name = "规模测试BOM " + std::to_string(id);
+    for (auto _ : state) {
+        begin.done();
+        sqlite3_stmt *h = header.get();
+        sqlite3_bind_text(h, 1, number.data(), int(number.size()), SQLITE_STATIC);
+        sqlite3_bind_text(h, 2, name.data(), int(name.size()), SQLITE_STATIC);
+        sqlite3_bind_int(h, 3, 1);
+        sqlite3_bind_int(h, 4, 0);
+        sqlite3_bind_int(h, 5, 1);
+        sqlite3_bind_int(h, 6, 0);
+        sqlite3_bind_int(h, 7, id);
+        header.done();
+        if (sqlite3_changes(d.raw) != 1)
+            die(QStringLiteral("floor update found no header"));
+        sqlite3_bind_int(remove.get(), 1, id);
+        remove.done();
+        insertLinesRaw(insert, id, lines);
+        commit.done();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Each Add writes a new BOM; it is taken out again outside the timing.
+void BM_Add(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    int serial = 0;
+    for (auto _ : state) {
+        loaded.bom->BomNumber = QStringLiteral("ADD-%1-%2").arg(state.range(0)).arg(++serial);
+        if (!loaded.bom->Add(*loaded.grid))
+            die(QStringLiteral("add failed"));
+        state.PauseTiming();
+        const QString id = QString::number(loaded.bom->BomID);
+        d.cnn->Execute(QStringLiteral("DELETE FROM COM_BOM_Child WHERE FBOMID=") + id);
+        d.cnn->Execute(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMID=") + id);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_AddFloor(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    const std::vector<StoredLine> lines = storedLines(d, d.bomOfLines.at(int(state.range(0))));
+    Stmt begin(d.raw, "BEGIN");
+    Stmt commit(d.raw, "COMMIT");
+    Stmt header(d.raw, "INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,FStatus)"
+                       " VALUES (?,?,?,?,?,?,?)");
+    Stmt insert(d.raw, kInsertLineSql);
+    Stmt cleanLines(d.raw, "DELETE FROM COM_BOM_Child WHERE FBOMID=?");
+    Stmt cleanHeader(d.raw, "DELETE FROM COM_BOM WHERE FBOMID=?");
+    const std::string name = "规模测试";
+    int serial = 0;
+    for (auto _ : state) {
+        const std::string number = "ADDF-" + std::to_string(state.range(0)) + "-" + std::to_string(++serial);
+        begin.done();
+        sqlite3_stmt *h = header.get();
+        sqlite3_bind_text(h, 1, number.data(), int(number.size()), SQLITE_STATIC);
+        sqlite3_bind_text(h, 2, name.data(), int(name.size()), SQLITE_STATIC);
+        sqlite3_bind_int(h, 3, 1);
+        sqlite3_bind_int(h, 4, 1);
+        sqlite3_bind_int(h, 5, 0);
+        sqlite3_bind_int(h, 6, 1);
+        sqlite3_bind_int(h, 7, 0);
+        header.done();
+        const int32_t id = int32_t(sqlite3_last_insert_rowid(d.raw));
+        insertLinesRaw(insert, id, lines);
+        commit.done();
+        state.PauseTiming();
+        sqlite3_bind_int(cleanLines.get(), 1, id);
+        cleanLines.done();
+        sqlite3_bind_int(cleanHeader.get(), 1, id);
+        cleanHeader.done();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// ---------------------------------------------------------------------------
+// The lookup databases: N items (with their COM_Item rows), N units and N
+// system types, half of them substitute classes.
+
+struct LookupDatabase
+{
+    QString path;
+    ConnectionPtr cnn;
+    sqlite3 *raw = nullptr;
+    int size = 0;
+};
+
+LookupDatabase &lookupDatabase(int size)
+{
+    static std::map<int, LookupDatabase *> databases;
+    LookupDatabase *&d = databases[size];
+    if (d)
+        return *d;
+    d = new LookupDatabase;
+    d->size = size;
+    d->path = tempDir().filePath(QStringLiteral("lookup-%1.db").arg(size));
+    d->cnn = Connection::open(d->path);
+    host::createSchema(*d->cnn);
+    host::generateScaleData(*d->cnn, size, 0, 0);   // items S.1 .. S.N, one unit (id 1)
+    d->raw = rawOpen(d->path);
+    rawExec(d->raw, "BEGIN");
+    {
+        Stmt unit(d->raw, "INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (?,?,?,?,?)");
+        Stmt type(d->raw, "INSERT INTO COM_SysType(FSysTypeID,FNumber,FName,FClassID) VALUES (?,?,?,?)");
+        for (int i = 2; i <= size + 1; ++i) {
+            const std::string number = "U" + std::to_string(i);
+            const std::string name = "单位" + std::to_string(i);
+            sqlite3_bind_int(unit.get(), 1, i);
+            sqlite3_bind_int(unit.get(), 2, i);
+            sqlite3_bind_text(unit.get(), 3, number.data(), int(number.size()), SQLITE_STATIC);
+            sqlite3_bind_text(unit.get(), 4, name.data(), int(name.size()), SQLITE_STATIC);
+            sqlite3_bind_int(unit.get(), 5, i % 50);
+            unit.done();
+            const std::string typeNumber = "R" + std::to_string(i / 2);
+            sqlite3_bind_int(type.get(), 1, i);
+            sqlite3_bind_text(type.get(), 2, typeNumber.data(), int(typeNumber.size()), SQLITE_STATIC);
+            sqlite3_bind_text(type.get(), 3, name.data(), int(name.size()), SQLITE_STATIC);
+            sqlite3_bind_int(type.get(), 4, i % 2 == 0 ? 480 : 481);
+            type.done();
+        }
+    }
+    rawExec(d->raw, "COMMIT");
+    return *d;
+}
+
+// Keys that each find one row, drawn once so both sides look up alike.
+std::vector<int> lookupIds(int size)
+{
+    std::mt19937 rng(7);
+    std::vector<int> ids(1024);
+    for (int &id : ids)
+        id = 2 + int(rng() % unsigned(size - 1));
+    return ids;
+}
+
+enum Lookup { Info, Unit, AuxProp, ReplaceClass };
+
+QString lookupKey(Lookup kind, int id)
+{
+    switch (kind) {
+    case Info: return QStringLiteral(" FNumber='S.%1' ").arg(id);
+    case Unit: return QStringLiteral(" FNumber='U%1' and FUnitGroupID=%2").arg(id).arg(id % 50);
+    case AuxProp: return QStringLiteral(" FNumber='S.%1' and FItemClassID=4").arg(id);
+    case ReplaceClass: return QStringLiteral(" FNumber='R%1'and FClassID=480 ").arg(id / 2);
+    }
+    return {};
+}
+
+template<Lookup kind>
+void BM_Lookup(benchmark::State &state)
+{
+    LookupDatabase &d = lookupDatabase(int(state.range(0)));
+    const std::vector<int> ids = lookupIds(d.size);
+    std::vector<QString> keys;
+    for (int id : ids)
+        keys.push_back(lookupKey(kind, id));
+    BOM bom(*d.cnn);
+    size_t i = 0;
+    for (auto _ : state) {
+        const QString &key = keys[i++ % keys.size()];
+        RecordsetPtr rs;
+        switch (kind) {
+        case Info: rs = bom.GetInfo(key); break;
+        case Unit: rs = bom.GetUnitInfo(key); break;
+        case AuxProp: rs = bom.GetAuxPropInfo(key); break;
+        case ReplaceClass: rs = bom.GetReplaceClassInfo(key); break;
+        }
+        if (!rs || rs->RecordCount() != 1)
+            die(QStringLiteral("lookup found no row: ") + key);
+    }
+}
+
+template<Lookup kind>
+void BM_LookupFloor(benchmark::State &state)
+{
+    LookupDatabase &d = lookupDatabase(int(state.range(0)));
+    const std::vector<int> ids = lookupIds(d.size);
+    const char *sql = nullptr;
+    switch (kind) {
+    case Info:
+        sql = "SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
+              "FROM COM_Item INNER JOIN t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE FNumber=?";
+        break;
+    case Unit: sql = "SELECT * FROM t_MeasureUnit WHERE FNumber=? AND FUnitGroupID=?"; break;
+    case AuxProp: sql = "SELECT * FROM t_item WHERE FNumber=? AND FItemClassID=4"; break;
+    case ReplaceClass: sql = "SELECT * FROM com_systype WHERE FNumber=? AND FClassID=480"; break;
+    }
+    Stmt stmt(d.raw, sql);
+    size_t i = 0;
+    for (auto _ : state) {
+        const int id = ids[i++ % ids.size()];
+        std::string number;
+        switch (kind) {
+        case Info:
+        case AuxProp: number = "S." + std::to_string(id); break;
+        case Unit: number = "U" + std::to_string(id); break;
+        case ReplaceClass: number = "R" + std::to_string(id / 2); break;
+        }
+        sqlite3_bind_text(stmt.get(), 1, number.data(), int(number.size()), SQLITE_TRANSIENT);
+        if (kind == Unit)
+            sqlite3_bind_int(stmt.get(), 2, id % 50);
+        const Rows rows = readAll(stmt);
+        if (rows.size() != 1)
+            die(QStringLiteral("floor lookup found no row"));
+    }
+}
+
+// The floor with the statement prepared on every call, as the connection
+// does for a SELECT: the difference to the floor is SQLite's parser.
+void BM_UnitLookupFloorUnprepared(benchmark::State &state)
+{
+    LookupDatabase &d = lookupDatabase(int(state.range(0)));
+    const std::vector<int> ids = lookupIds(d.size);
+    size_t i = 0;
+    for (auto _ : state) {
+        const int id = ids[i++ % ids.size()];
+        const std::string sql = "SELECT * FROM t_MeasureUnit WHERE (FNumber='U" + std::to_string(id)
+            + "' AND FUnitGroupID=" + std::to_string(id % 50) + ") ORDER BY FMeasureUnitID";
+        Stmt stmt(d.raw, sql.c_str());
+        if (readAll(stmt).size() != 1)
+            die(QStringLiteral("unprepared floor lookup found no row"));
+    }
+}
+
+// What the lookups cost before: the whole table read, then filtered in memory.
+void BM_UnitLookupWholeTable(benchmark::State &state)
+{
+    LookupDatabase &d = lookupDatabase(int(state.range(0)));
+    const std::vector<int> ids = lookupIds(d.size);
+    size_t i = 0;
+    for (auto _ : state) {
+        RecordsetPtr rs = d.cnn->Execute(QStringLiteral("SELECT * FROM t_MeasureUnit"));
+        rs->setFilter(lookupKey(Unit, ids[i++ % ids.size()]));
+        if (rs->RecordCount() != 1)
+            die(QStringLiteral("whole-table lookup found no row"));
+    }
+}
+
+void saveArgs(benchmark::internal::Benchmark *b)
+{
+    b->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+}
+
+void lookupArgs(benchmark::internal::Benchmark *b)
+{
+    b->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+}
+
+} // namespace
+
+BENCHMARK(BM_Load)->Apply(saveArgs);
+BENCHMARK(BM_LoadFloor)->Apply(saveArgs);
+BENCHMARK(BM_Add)->Apply(saveArgs);
+BENCHMARK(BM_AddFloor)->Apply(saveArgs);
+BENCHMARK(BM_Update)->Apply(saveArgs);
+BENCHMARK(BM_UpdateFloor)->Apply(saveArgs);
+BENCHMARK_TEMPLATE(BM_Lookup, Info)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_LookupFloor, Info)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_Lookup, Unit)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_LookupFloor, Unit)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_Lookup, AuxProp)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_LookupFloor, AuxProp)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_Lookup, ReplaceClass)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_LookupFloor, ReplaceClass)->Apply(lookupArgs);
+BENCHMARK(BM_UnitLookupFloorUnprepared)->Apply(lookupArgs);
+BENCHMARK(BM_UnitLookupWholeTable)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    FailOnBox boxes;
+    setMessageBoxService(&boxes);
+    ObjectRegistry::instance().registerFactory(QStringLiteral("PlatBase.SecurityInfo"),
+                                               [] { return std::make_shared<AllowAll>(); });
+    ObjectRegistry::instance().registerFactory(QStringLiteral("PropHub.ShareProps"),
+                                               [] { return std::make_shared<AllowAll>(); });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    try {
+        benchmark::RunSpecifiedBenchmarks();
+    } catch (const ComError &e) {
+        die(e.description());
+    }
+    benchmark::Shutdown();
+    setMessageBoxService(nullptr);
+    return 0;
+}
