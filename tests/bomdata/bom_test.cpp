@@ -110,11 +110,15 @@ TEST_P(BomTest, LoadFillsHeaderAndLinesWithLocksAndColours)
     grid->setCol(bomcol::AuxProp);
     grid->setRow(-1);
     grid->setLockBackColor(0x00FF0000);
+    // A block left marked in block mode must not take the per-cell locks.
+    BOM(*db).SelBlock(*grid);
+    grid->setBlockMode(true);
 
     BOM bom(*db);
     bom.BomID = 1;
     ASSERT_TRUE(bom.GetMoreInfo(*grid));
     EXPECT_TRUE(bom.loadedWhole());
+    EXPECT_TRUE(grid->BlockMode());
 
     EXPECT_EQ(bom.BomNumber, QStringLiteral("BOM-001"));
     EXPECT_EQ(bom.BomName, QStringLiteral("甲结构"));   // stored with blanks around
@@ -168,7 +172,7 @@ TEST_P(BomTest, LoadOfABomWithoutLinesLeavesTheGridAlone)
 {
     auto grid = childGrid(7);
     grid->SetText(3, 2, QStringLiteral("kept"));
-    BOM bom(*db);
+    BOM bom;   // on the call state's connection
     bom.BomID = 2;
     EXPECT_TRUE(bom.GetMoreInfo(*grid));
     EXPECT_TRUE(bom.loadedWhole());
