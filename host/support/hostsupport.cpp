@@ -20,6 +20,7 @@ struct Library {
     TvDllRegisterServerFn unregisterServer = nullptr;
     TvDllGetClassObjectFn getClassObject = nullptr;
     TvDllCanUnloadNowFn canUnloadNow = nullptr;
+    TvSetDialogScreenshotFn setScreenshot = nullptr;   // optional
 };
 
 std::string hex(TvHResult hr)
@@ -49,6 +50,7 @@ const Library *load(const std::string &path, std::string *error)
     lib.unregisterServer = reinterpret_cast<TvDllRegisterServerFn>(::dlsym(lib.handle, "DllUnregisterServer"));
     lib.getClassObject = reinterpret_cast<TvDllGetClassObjectFn>(::dlsym(lib.handle, "DllGetClassObject"));
     lib.canUnloadNow = reinterpret_cast<TvDllCanUnloadNowFn>(::dlsym(lib.handle, "DllCanUnloadNow"));
+    lib.setScreenshot = reinterpret_cast<TvSetDialogScreenshotFn>(::dlsym(lib.handle, "TorvelSetDialogScreenshot"));
     if (!lib.registerServer || !lib.unregisterServer || !lib.getClassObject || !lib.canUnloadNow) {
         if (error)
             *error = path + " is not a component library (missing Dll entry points)";
@@ -94,6 +96,14 @@ TvHResult CanUnloadNow(const std::string &libraryPath)
 {
     const Library *lib = load(libraryPath, nullptr);
     return lib ? lib->canUnloadNow() : TV_E_FAIL;
+}
+
+TvHResult SetDialogScreenshot(const std::string &libraryPath, const char *pngPath)
+{
+    const Library *lib = load(libraryPath, nullptr);
+    if (!lib || !lib->setScreenshot)
+        return TV_E_NOTIMPL;
+    return lib->setScreenshot(pngPath);
 }
 
 TvHResult CreateObject(const std::string &progId, TvDispatch **object, std::string *error)

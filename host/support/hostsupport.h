@@ -20,6 +20,10 @@ TvHResult UnregisterServer(const std::string &libraryPath, std::string *error = 
 // The library's DllCanUnloadNow; TV_E_FAIL when it cannot be loaded.
 TvHResult CanUnloadNow(const std::string &libraryPath);
 
+// The library's TorvelSetDialogScreenshot: each dialog it opens is saved
+// to pngPath and closed (nullptr stops it).
+TvHResult SetDialogScreenshot(const std::string &libraryPath, const char *pngPath);
+
 // Reads the registry file, loads the library registered for the ProgID, asks
 // its class factory for an object and returns a new reference in *object.
 TvHResult CreateObject(const std::string &progId, TvDispatch **object, std::string *error = nullptr);

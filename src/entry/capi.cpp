@@ -4,11 +4,14 @@
 #include "entry/publicclasses.h"
 #include "entry/registryfile.h"
 #include "services/connectionobject.h"
+#include "services/messagebox.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QPixmap>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -367,6 +370,33 @@ TvHResult cfLockServer(TvClassFactory *, int32_t lock)
 
 const TvClassFactoryVtbl kFactoryVtbl = {cfQueryInterface, cfAddRef, cfRelease, cfCreateInstance, cfLockServer};
 
+// While screenshots are on, nobody can answer a box: each is rendered to
+// the picture, reported on stderr and answered OK.
+class ScreenshotBoxes : public MessageBoxService
+{
+public:
+    QString path;
+    int show(const QString &text, int flags, const QString &title) override
+    {
+        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+        QMessageBox box(QMessageBox::NoIcon, title, text);
+        if ((flags & 0x70) == mb::Critical)
+            box.setIcon(QMessageBox::Critical);
+        else if ((flags & 0x70) == mb::Exclamation)
+            box.setIcon(QMessageBox::Warning);
+        else if ((flags & 0x70) == mb::Information)
+            box.setIcon(QMessageBox::Information);
+        box.grab().save(path, "PNG");
+        return mb::OK;
+    }
+};
+
+ScreenshotBoxes &screenshotBoxes()
+{
+    static ScreenshotBoxes boxes;
+    return boxes;
+}
+
 std::string libraryPath()
 {
     Dl_info info;
@@ -537,9 +567,12 @@ TORVEL_API TvHResult TorvelSetDialogScreenshot(const char *pngPath)
     try {
         if (!pngPath) {
             setDialogScript({});
+            setMessageBoxService(nullptr);
             return TV_S_OK;
         }
         const QString path = QString::fromUtf8(pngPath);
+        screenshotBoxes().path = path;
+        setMessageBoxService(&screenshotBoxes());
         setDialogScript([path](QDialog &dialog) {
             if (!dialog.grab().save(path, "PNG"))
                 qWarning("cannot write the screenshot %s", qPrintable(path));

@@ -1,0 +1,270 @@
+// torvel-host: the demo host. It does what an ERP client does with TORVEL:
+// registers the library, creates its classes by ProgID through the per-user
+// registry and calls them by dispatch id through the C interface, then prints
+// what the call left as Name=value lines.
+
+#include "hostsupport.h"
+
+#include "components/components.h"
+#include "hostdb/hostdb.h"
+#include "services/comerror.h"
+#include "services/connection.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+using torvel::host::DispatchError;
+using torvel::host::Object;
+using torvel::host::Value;
+
+namespace {
+
+const char *const kUsage = R"(usage: torvel-host [options] COMMAND [command options]
+
+Runs the TORVEL library the way an ERP client does: registers libtorvel.so in
+the per-user registry, creates TORVEL.BomInfo or TORVEL.BOMGroupInfo by ProgID,
+passes a TORVEL.Connection on the demo database and calls one method by
+dispatch id. Results are printed as Name=value lines.
+
+commands:
+  summary                         print what the demo database holds (no window)
+  bom [--id N] [--group G]        BomInfo.Show: the BOM editor on BOM N (new when
+                                  N < 1) in group G; prints ReturnOK, ReturnBomID,
+                                  ReturnBomName, ReturnBomNumber
+  group [--id N] [--parent P]     BOMGroupInfo.Show: the group editor on group N
+                                  (new when N < 1) under P; prints ReturnOK,
+                                  ReturnGroupID, ReturnName, ReturnNumber
+  select --item N                 BomInfo.SelectBom for item N; prints SelectBom
+                                  (the chosen BOM or 0), ReturnOK, ReturnBomID
+  complete --bom N [--note N]     BomInfo.CompleteBom for BOM N and note id;
+                                  prints CompleteBom (the note id or 0)
+  report --bom N [--date D]       BomInfo.LookBomReport for BOM N on date D
+                                  (YYYY-MM-DD, default today)
+
+options:
+  --db PATH          the SQLite database (created with demo data on first use;
+                     default ~/.local/share/torvel/demo.db)
+  --user NAME        the login published to the security component (default admin)
+  --lib PATH         the library to register (default: the one built with this host)
+  --offscreen        render without a display (needs --screenshot)
+  --screenshot FILE  save the dialog that opens as a PNG and close it at once
+  -h, --help         this text
+
+The registry file is $TORVEL_REGISTRY, else $XDG_CONFIG_HOME/torvel/registry.ini,
+else ~/.config/torvel/registry.ini.
+)";
+
+struct Options {
+    std::string command;
+    std::map<std::string, std::string> values;   // --id, --group, ...
+    QString db;
+    QString user = QStringLiteral("admin");
+    std::string lib = TORVEL_LIBRARY_PATH;
+    bool offscreen = false;
+    std::string screenshot;
+};
+
+[[noreturn]] void usageError(const std::string &message)
+{
+    std::fprintf(stderr, "torvel-host: %s\n(see torvel-host --help)\n", message.c_str());
+    std::exit(2);
+}
+
+int32_t intOption(const Options &o, const std::string &name, std::optional<int32_t> fallback)
+{
+    const auto it = o.values.find(name);
+    if (it == o.values.end()) {
+        if (!fallback)
+            usageError(o.command + " needs --" + name + " N");
+        return *fallback;
+    }
+    char *end = nullptr;
+    errno = 0;
+    const long v = std::strtol(it->second.c_str(), &end, 10);
+    if (it->second.empty() || *end || errno || v < INT32_MIN || v > INT32_MAX)
+        usageError("--" + name + " needs a whole number, not '" + it->second + "'");
+    return int32_t(v);
+}
+
+Options parse(int argc, char **argv)
+{
+    Options o;
+    const std::map<std::string, std::vector<std::string>> allowed = {
+        {"summary", {}}, {"bom", {"id", "group"}}, {"group", {"id", "parent"}},
+        {"select", {"item"}}, {"complete", {"bom", "note"}}, {"report", {"bom", "date"}},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc)
+                usageError(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--db") {
+            o.db = QString::fromLocal8Bit(next().c_str());
+        } else if (a == "--user") {
+            o.user = QString::fromLocal8Bit(next().c_str());
+        } else if (a == "--lib") {
+            o.lib = next();
+        } else if (a == "--offscreen") {
+            o.offscreen = true;
+        } else if (a == "--screenshot") {
+            o.screenshot = next();
+        } else if (a.rfind("--", 0) == 0) {
+            if (o.command.empty())
+                usageError("unknown option " + a);
+            const std::string name = a.substr(2);
+            const auto &names = allowed.at(o.command);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                usageError(o.command + " takes no option " + a);
+            o.values[name] = next();
+        } else if (o.command.empty()) {
+            if (!allowed.count(a))
+                usageError("unknown command '" + a + "'");
+            o.command = a;
+        } else {
+            usageError("unexpected argument '" + a + "'");
+        }
+    }
+    if (o.command.empty())
+        usageError("no command given");
+    if (o.db.isEmpty()) {
+        const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        o.db = QDir(dataDir).filePath(QStringLiteral("torvel/demo.db"));
+    }
+    if (o.offscreen && o.screenshot.empty())
+        usageError("--offscreen needs --screenshot FILE.png: nobody could close the dialog");
+    return o;
+}
+
+void print(const char *name, const Value &v)
+{
+    std::printf("%s=%s\n", name, v.toText().c_str());
+}
+
+int runSummary(const Options &o)
+{
+    torvel::host::ensureDemoDatabase(o.db);
+    // The host's own connection is closed before the library opens one.
+    const torvel::ConnectionPtr c = torvel::Connection::open(o.db);
+    std::printf("database=%s\n%s\n", qPrintable(QFileInfo(o.db).absoluteFilePath()),
+                torvel::host::demoSummary(*c).toUtf8().constData());
+    c->Close();
+    return 0;
+}
+
+int runCall(const Options &o)
+{
+    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (o.offscreen)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!hasDisplay) {
+        std::fprintf(stderr,
+                     "torvel-host: no display is available (DISPLAY and WAYLAND_DISPLAY are unset), so the "
+                     "dialog cannot be shown.\nRun it on a desktop, or render the dialog to a picture with "
+                     "--offscreen --screenshot FILE.png.\n");
+        return 3;
+    }
+    torvel::host::ensureDemoDatabase(o.db);
+
+    // The demo platform's outside components (pick lists, security, the shared
+    // login) for --user. They are registered in this process's object
+    // registry; see docs/host-interface.md for how the library reaches them.
+    {
+        const torvel::ConnectionPtr hostConnection = torvel::Connection::open(o.db);
+        torvel::host::registerDefaultComponents(hostConnection, o.user);
+    }
+
+    std::string error;
+    if (TV_FAILED(torvel::host::RegisterServer(o.lib, &error))) {
+        std::fprintf(stderr, "torvel-host: %s\n", error.c_str());
+        return 1;
+    }
+    if (!o.screenshot.empty()
+        && TV_FAILED(torvel::host::SetDialogScreenshot(o.lib, QFileInfo(QString::fromLocal8Bit(o.screenshot.c_str()))
+                                                                  .absoluteFilePath().toUtf8().constData()))) {
+        std::fprintf(stderr, "torvel-host: %s cannot take screenshots\n", o.lib.c_str());
+        return 1;
+    }
+
+    Object cnn = Object::create("TORVEL.Connection");
+    cnn.call(cnn.idOf("Open"), {Value::text(QFileInfo(o.db).absoluteFilePath().toStdString())});
+    const Value cnnValue = Value::object(cnn.get());
+
+    if (o.command == "group") {
+        Object g = Object::create("TORVEL.BOMGroupInfo");
+        g.put(TV_DISPID_ActiveConnection, cnnValue);
+        g.put(TV_DISPID_InterID, Value::i4(intOption(o, "id", 0)));
+        g.put(TV_DISPID_ParentID, Value::i4(intOption(o, "parent", 0)));
+        g.call(TV_DISPID_Show);
+        print("ReturnOK", g.get(TV_DISPID_ReturnOK));
+        print("ReturnGroupID", g.get(TV_DISPID_ReturnGroupID));
+        print("ReturnName", g.get(TV_DISPID_ReturnName));
+        print("ReturnNumber", g.get(TV_DISPID_ReturnNumber));
+        return 0;
+    }
+
+    Object bom = Object::create("TORVEL.BomInfo");
+    if (o.command == "bom") {
+        bom.put(TV_DISPID_ActiveConnection, cnnValue);
+        bom.put(TV_DISPID_InterID, Value::i4(intOption(o, "id", 0)));
+        bom.put(TV_DISPID_GroupID, Value::i4(intOption(o, "group", 0)));
+        bom.call(TV_DISPID_Show);
+        print("ReturnOK", bom.get(TV_DISPID_ReturnOK));
+        print("ReturnBomID", bom.get(TV_DISPID_ReturnBomID));
+        print("ReturnBomName", bom.get(TV_DISPID_ReturnBomName));
+        print("ReturnBomNumber", bom.get(TV_DISPID_ReturnBomNumber));
+    } else if (o.command == "select") {
+        print("SelectBom", bom.call(TV_DISPID_SelectBom, {cnnValue, Value::i4(intOption(o, "item", std::nullopt))}));
+        print("ReturnOK", bom.get(TV_DISPID_ReturnOK));
+        print("ReturnBomID", bom.get(TV_DISPID_ReturnBomID));
+    } else if (o.command == "complete") {
+        print("CompleteBom", bom.call(TV_DISPID_CompleteBom, {cnnValue, Value::i4(intOption(o, "note", 0)),
+                                                              Value::i4(intOption(o, "bom", std::nullopt))}));
+    } else if (o.command == "report") {
+        double date = 0;
+        const auto it = o.values.find("date");
+        const std::string text = it != o.values.end() ? it->second
+                                                      : QDate::currentDate().toString(Qt::ISODate).toStdString();
+        if (!torvel::host::oleDateFromIso(text, &date))
+            usageError("--date needs YYYY-MM-DD, not '" + text + "'");
+        bom.call(TV_DISPID_LookBomReport, {cnnValue, Value::i4(intOption(o, "bom", std::nullopt)), Value::date(date)});
+        print("LookBomReport", Value());
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Options o = parse(argc, argv);
+    try {
+        return o.command == "summary" ? runSummary(o) : runCall(o);
+    } catch (const DispatchError &e) {
+        std::fprintf(stderr, "torvel-host: %s (0x%08X, error %d)\n", e.what(), unsigned(e.hr()), e.code());
+    } catch (const torvel::ComError &e) {
+        std::fprintf(stderr, "torvel-host: %s\n", e.description().toUtf8().constData());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "torvel-host: %s\n", e.what());
+    }
+    return 1;
+}
