@@ -131,11 +131,10 @@ void FrmBom::buildForm()
     fields->addWidget(TxtAuxProp, 2, 1);
     fields->addWidget(makeLabel(Frame1, "lblUnit", QStringLiteral("计量单位(&D):"), TxtUnit), 2, 2);
     fields->addWidget(TxtUnit, 2, 3);
-    // Image1 and Picture1 only decorate the form.
+    // Image1 and Picture1 have no behaviour; they only keep their names.
     auto *image = new QLabel(Frame1);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(24, 24));
-    fields->addWidget(image, 2, 5, Qt::AlignRight);
+    fields->addWidget(image, 2, 5);
     // Pasted text and input-method text lose the same characters as typed keys.
     auto swallow = [this](QLineEdit *box, const QString &chars) {
         auto *validator = new CellValidator(box);

@@ -62,8 +62,8 @@ void FrmBom::setupGridColumns()
         double width;
     };
     static const ColumnSpec kColumns[bomcol::Count] = {
-        {"可替换商品类别", 14}, {"子商品代码", 12}, {"商品名称", 16}, {"规格型号", 12}, {"辅助属性", 10},
-        {"单位", 6},            {"数量", 10},       {"损耗率(%)", 9}, {"备注", 16},     {"ItemID", 8},
+        {"可替换商品类别", 17}, {"子商品代码", 12}, {"商品名称", 14}, {"规格型号", 14}, {"辅助属性", 10},
+        {"单位", 6},            {"数量", 9},        {"损耗率(%)", 11}, {"备注", 16},    {"ItemID", 8},
         {"OldItemNumber", 8},   {"ReplaceClassID", 8}, {"ReplaceClassOldName", 8}, {"AuxPropClassID", 8},
         {"AuxPropID", 8},       {"AuxPropOldName", 8}, {"UnitClassID", 8}, {"UnitOldName", 8}, {"UnitID", 8},
     };
