@@ -213,18 +213,22 @@ public:
         // Only INSERTs this dialect gave a RETURNING clause hand back a key;
         // asking the driver would run lastval(), which fails (and so aborts the
         // transaction) in a session that has not used a sequence yet.
-        if (!isWord(firstWord(translatedText), "INSERT"))
+        // The clause this dialect appends: " RETURNING column" at the very end,
+        // found from the end so that a line insert costs a few characters.
+        const QStringView v = QStringView(translatedText).trimmed();
+        const qsizetype blank = v.lastIndexOf(QLatin1Char(' '));
+        if (blank < 0 || blank + 1 == v.size() || !isWord(firstWord(v), "INSERT"))
             return InsertKey::None;
-        const qsizetype at = translatedText.lastIndexOf(kReturning, -1, Qt::CaseInsensitive);
-        if (at < 0)
-            return InsertKey::None;
-        // The clause this dialect appends: one column, at the very end.
-        const QStringView rest = QStringView(translatedText).mid(at + kReturning.size()).trimmed();
-        for (QChar c : rest) {
+        for (QChar c : v.mid(blank + 1)) {
             if (!isIdentPart(c) && c != QLatin1Char('"'))
                 return InsertKey::None;
         }
-        return rest.isEmpty() ? InsertKey::None : InsertKey::Returned;
+        const QStringView before = v.left(blank).trimmed();
+        const QLatin1String word("RETURNING");
+        if (!before.endsWith(word, Qt::CaseInsensitive))
+            return InsertKey::None;
+        const qsizetype start = before.size() - word.size();
+        return start == 0 || !isIdentPart(before.at(start - 1)) ? InsertKey::Returned : InsertKey::None;
     }
 
     RecordsetPtr callProcedure(Connection &connection, const QString &name,
@@ -580,10 +584,12 @@ QString postgresTranslate(const QString &text, const std::function<PgTableInfo(c
         return order.isEmpty() ? out : withoutTail(out) + order;
     }
     const QString table = insertTarget(out);
-    if (table.isEmpty() || hasReturning(out))
+    if (table.isEmpty())
         return out;
+    // The key first: a save's many line inserts go to a table without one and
+    // are not scanned again.
     const QString column = tableInfo ? tableInfo(table).keyColumn : QString();
-    if (column.isEmpty())
+    if (column.isEmpty() || hasReturning(out))
         return out;
     return withoutTail(out) + kReturning + plainOrQuoted(column);
 }

@@ -1,0 +1,461 @@
+// The data layer on PostgreSQL over loopback against its floor: loading,
+// adding and updating BOMs of 10, 1,000 and 10,000 lines, and the item and
+// unit lookups over 100,000 rows. The floor sends the very statements the
+// data layer sent (recorded through the statement hook) through libpq, in one
+// transaction, with nothing in between: what remains is the server's work
+// and the round trips.
+//
+// The server is TORVEL_BENCH_PG, else TORVEL_TEST_PG
+// (postgresql://user@host:port/dbname); the bench works in a schema of its
+// own and drops it at the end.
+
+#include "bomdata/bom.h"
+#include "hostdb/hostdb.h"
+#include "services/comerror.h"
+#include "services/dispatch.h"
+#include "services/messagebox.h"
+#include "services/recordset.h"
+#include "ui/grid/gridmodel.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <benchmark/benchmark.h>
+#include <libpq-fe.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace torvel;
+
+namespace {
+
+[[noreturn]] void die(const QString &what)
+{
+    std::fprintf(stderr, "pg_bench: %s\n", qPrintable(what));
+    std::exit(1);
+}
+
+class FailOnBox : public MessageBoxService
+{
+public:
+    int show(const QString &text, int, const QString &) override { die(QStringLiteral("box: ") + text); }
+};
+
+class AllowAll : public MemberTableObject
+{
+public:
+    AllowAll()
+    {
+        addMethod(QStringLiteral("AccessCheck"), 1, [](Args &) { return Variant(true); });
+        addMethod(QStringLiteral("getproperty"), 2, [](Args &) { return Variant(QStringLiteral("UserName=bench")); });
+    }
+    QString className() const override { return QStringLiteral("AllowAll"); }
+};
+
+QString server()
+{
+    QString s = qEnvironmentVariable("TORVEL_BENCH_PG");
+    if (s.isEmpty())
+        s = qEnvironmentVariable("TORVEL_TEST_PG");
+    if (s.isEmpty())
+        die(QStringLiteral("set TORVEL_BENCH_PG or TORVEL_TEST_PG to postgresql://user@host:port/dbname"));
+    return s;
+}
+
+const QString &schema()
+{
+    static const QString name = QStringLiteral("torvel_bench_%1").arg(QCoreApplication::applicationPid());
+    return name;
+}
+
+QString benchConnectionString()
+{
+    return server() + QStringLiteral("?search_path=") + schema() + QStringLiteral(",public");
+}
+
+// ---------------------------------------------------------------------------
+// libpq, the floor
+
+class Raw
+{
+public:
+    Raw()
+    {
+        const QUrl url(server());
+        const QString info = QStringLiteral("host=%1 port=%2 user=%3 dbname=%4 options='-c search_path=%5,public'")
+                                 .arg(url.host())
+                                 .arg(url.port(5432))
+                                 .arg(url.userName())
+                                 .arg(url.path().mid(1))
+                                 .arg(schema());
+        m_conn = PQconnectdb(info.toUtf8().constData());
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            die(QString::fromUtf8(PQerrorMessage(m_conn)));
+    }
+    ~Raw() { PQfinish(m_conn); }
+    Raw(const Raw &) = delete;
+    Raw &operator=(const Raw &) = delete;
+
+    // Runs one statement and keeps its whole result, as a client reads it.
+    int exec(const std::string &sql)
+    {
+        PGresult *r = PQexec(m_conn, sql.c_str());
+        const ExecStatusType status = PQresultStatus(r);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            die(QString::fromUtf8(PQresultErrorMessage(r)) + QStringLiteral(" in ") + QString::fromStdString(sql));
+        int rows = PQntuples(r);
+        // Read every value, as the library's record set does.
+        const int cols = PQnfields(r);
+        size_t bytes = 0;
+        for (int i = 0; i < rows; ++i)
+            for (int c = 0; c < cols; ++c)
+                bytes += size_t(PQgetlength(r, i, c));
+        benchmark::DoNotOptimize(bytes);
+        if (status == PGRES_COMMAND_OK)
+            rows = std::atoi(PQcmdTuples(r));
+        PQclear(r);
+        return rows;
+    }
+    std::string value(const std::string &sql)
+    {
+        PGresult *r = PQexec(m_conn, sql.c_str());
+        if (PQresultStatus(r) != PGRES_TUPLES_OK || PQntuples(r) < 1)
+            die(QString::fromUtf8(PQresultErrorMessage(r)) + QStringLiteral(" in ") + QString::fromStdString(sql));
+        std::string v = PQgetvalue(r, 0, 0);
+        PQclear(r);
+        return v;
+    }
+
+private:
+    PGconn *m_conn = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// The database: three BOMs of 10, 1,000 and 10,000 lines over 12,000 items,
+// then units and system types for the lookups.
+
+constexpr int kLookupRows = 100000;
+
+struct Database
+{
+    ConnectionPtr cnn;
+    std::unique_ptr<Raw> raw;
+    std::map<int, int32_t> bomOfLines;
+};
+
+Database &database()
+{
+    static Database *db = [] {
+        auto *d = new Database;
+        {
+            ConnectionPtr admin = Connection::open(server());
+            admin->Execute(QStringLiteral("DROP SCHEMA IF EXISTS ") + schema() + QStringLiteral(" CASCADE"));
+            admin->Execute(QStringLiteral("CREATE SCHEMA ") + schema());
+        }
+        d->cnn = Connection::open(benchConnectionString());
+        host::createSchema(*d->cnn);
+        for (int lines : {10, 1000, 10000}) {
+            host::generateScaleData(*d->cnn, lines == 10 ? kLookupRows : 12000, 1, lines);
+            d->bomOfLines[lines] = d->cnn->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
+        }
+        d->raw = std::make_unique<Raw>();
+        d->raw->exec("INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) "
+                     "SELECT i, i, 'U' || i, '单位' || i, i % 50 FROM generate_series(2, " + std::to_string(kLookupRows + 1) + ") AS i");
+        d->raw->exec("INSERT INTO COM_SysType(FSysTypeID,FNumber,FName,FClassID) "
+                     "SELECT i, 'R' || (i / 2), '类' || i, CASE WHEN i % 2 = 0 THEN 480 ELSE 481 END "
+                     "FROM generate_series(2, " + std::to_string(kLookupRows + 1) + ") AS i");
+        d->raw->exec("ANALYZE");
+        return d;
+    }();
+    return *db;
+}
+
+void dropDatabase()
+{
+    ConnectionPtr admin = Connection::open(server());
+    admin->Execute(QStringLiteral("DROP SCHEMA IF EXISTS ") + schema() + QStringLiteral(" CASCADE"));
+}
+
+std::unique_ptr<GridModel> childGrid()
+{
+    auto grid = std::make_unique<GridModel>(bomcol::Count, 1);
+    grid->setRow(-1);
+    for (int col : {bomcol::Qty, bomcol::Scrap}) {
+        grid->setCol(col);
+        grid->setTypeNumber(-1e10, 1e10, 2);
+    }
+    return grid;
+}
+
+struct LoadedBom
+{
+    std::unique_ptr<GridModel> grid = childGrid();
+    std::unique_ptr<BOM> bom;
+};
+
+LoadedBom load(Database &d, int lines)
+{
+    LoadedBom loaded;
+    loaded.bom = std::make_unique<BOM>(*d.cnn);
+    loaded.bom->BomID = d.bomOfLines.at(lines);
+    if (!loaded.bom->GetMoreInfo(*loaded.grid))
+        die(QStringLiteral("load failed"));
+    return loaded;
+}
+
+// The statements one call sent, in order, as the server received them.
+template<typename Call>
+std::vector<std::string> recorded(Connection &cnn, Call call)
+{
+    std::vector<std::string> texts;
+    cnn.setStatementHook([&texts](const QString &text) { texts.push_back(text.toStdString()); });
+    call();
+    cnn.setStatementHook(nullptr);
+    for (std::string &t : texts) {
+        if (t == "BEGIN TRANSACTION")
+            t = "BEGIN";
+        else if (t == "COMMIT TRANSACTION")
+            t = "COMMIT";
+    }
+    return texts;
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+void BM_PgLoad(benchmark::State &state)
+{
+    Database &d = database();
+    const int32_t id = d.bomOfLines.at(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto grid = childGrid();
+        state.ResumeTiming();
+        BOM bom(*d.cnn);
+        bom.BomID = id;
+        if (!bom.GetMoreInfo(*grid))
+            die(QStringLiteral("load failed"));
+        benchmark::DoNotOptimize(grid->MaxRows());
+        state.PauseTiming();
+        grid.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_PgLoadFloor(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom probe;
+    probe.bom = std::make_unique<BOM>(*d.cnn);
+    probe.bom->BomID = d.bomOfLines.at(int(state.range(0)));
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { probe.bom->GetMoreInfo(*probe.grid); });
+    for (auto _ : state) {
+        for (const std::string &t : texts)
+            d.raw->exec(t);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+void BM_PgUpdate(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    for (auto _ : state) {
+        if (!loaded.bom->Update(*loaded.grid))
+            die(QStringLiteral("update failed"));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_PgUpdateFloor(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { loaded.bom->Update(*loaded.grid); });
+    if (texts.size() != size_t(state.range(0)) + 4)
+        die(QStringLiteral("update sent %1 statements").arg(texts.size()));
+    for (auto _ : state) {
+        for (const std::string &t : texts)
+            d.raw->exec(t);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void removeBom(Database &d, int32_t id)
+{
+    d.raw->exec("DELETE FROM COM_BOM_Child WHERE FBOMID=" + std::to_string(id));
+    d.raw->exec("DELETE FROM COM_BOM WHERE FBOMID=" + std::to_string(id));
+}
+
+void BM_PgAdd(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    int serial = 0;
+    for (auto _ : state) {
+        loaded.bom->BomNumber = QStringLiteral("ADD-%1-%2").arg(state.range(0)).arg(++serial);
+        if (!loaded.bom->Add(*loaded.grid))
+            die(QStringLiteral("add failed"));
+        state.PauseTiming();
+        removeBom(d, loaded.bom->BomID);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The recorded Add with a fresh number and the id the header insert returns
+// put into the line inserts.
+void BM_PgAddFloor(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    loaded.bom->BomNumber = QStringLiteral("ADDREC-%1").arg(state.range(0));
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { loaded.bom->Add(*loaded.grid); });
+    const std::string recordedNumber = loaded.bom->BomNumber.toStdString();
+    const std::string recordedId = std::to_string(loaded.bom->BomID);
+    removeBom(d, loaded.bom->BomID);
+    // BEGIN, the header insert, the lines, COMMIT.
+    if (texts.size() != size_t(state.range(0)) + 3 || texts[1].find(recordedNumber) == std::string::npos)
+        die(QStringLiteral("add sent %1 statements").arg(texts.size()));
+    const std::string lineHead = "VALUES (";
+    int serial = 0;
+    for (auto _ : state) {
+        const std::string number = "ADDF-" + std::to_string(state.range(0)) + "-" + std::to_string(++serial);
+        std::string header = texts[1];
+        header.replace(header.find(recordedNumber), recordedNumber.size(), number);
+        d.raw->exec(texts[0]);
+        const std::string id = d.raw->value(header);
+        for (size_t i = 2; i + 1 < texts.size(); ++i) {
+            std::string line = texts[i];
+            // "... VALUES (entry,id,..."
+            const size_t open = line.find(lineHead) + lineHead.size();
+            const size_t comma = line.find(',', open) + 1;
+            line.replace(comma, recordedId.size(), id);
+            d.raw->exec(line);
+        }
+        d.raw->exec(texts.back());
+        state.PauseTiming();
+        removeBom(d, std::stoi(id));
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// ---------------------------------------------------------------------------
+// Lookups over 100,000 items, units and system types
+
+std::vector<int> lookupIds()
+{
+    std::mt19937 rng(7);
+    std::vector<int> ids(256);
+    for (int &id : ids)
+        id = 2 + int(rng() % unsigned(kLookupRows - 1));
+    return ids;
+}
+
+enum Lookup { Info, Unit };
+
+QString lookupKey(Lookup kind, int id)
+{
+    // The first generated items are S.1 to S.100000.
+    return kind == Info ? QStringLiteral(" FNumber='S.%1' ").arg(id)
+                        : QStringLiteral(" FNumber='U%1' and FUnitGroupID=%2").arg(id).arg(id % 50);
+}
+
+RecordsetPtr lookup(BOM &bom, Lookup kind, const QString &key)
+{
+    return kind == Info ? bom.GetInfo(key) : bom.GetUnitInfo(key);
+}
+
+template<Lookup kind>
+void BM_PgLookup(benchmark::State &state)
+{
+    Database &d = database();
+    std::vector<QString> keys;
+    for (int id : lookupIds())
+        keys.push_back(lookupKey(kind, id));
+    BOM bom(*d.cnn);
+    size_t i = 0;
+    for (auto _ : state) {
+        RecordsetPtr rs = lookup(bom, kind, keys[i++ % keys.size()]);
+        if (!rs || rs->RecordCount() != 1)
+            die(QStringLiteral("lookup found no row: ") + keys[(i - 1) % keys.size()]);
+    }
+}
+
+template<Lookup kind>
+void BM_PgLookupFloor(benchmark::State &state)
+{
+    Database &d = database();
+    BOM bom(*d.cnn);
+    std::vector<std::vector<std::string>> texts;
+    for (int id : lookupIds())
+        texts.push_back(recorded(*d.cnn, [&] { lookup(bom, kind, lookupKey(kind, id)); }));
+    size_t i = 0;
+    for (auto _ : state) {
+        int rows = 0;
+        for (const std::string &t : texts[i++ % texts.size()])
+            rows = d.raw->exec(t);
+        if (rows != 1)
+            die(QStringLiteral("floor lookup found %1 rows").arg(rows));
+    }
+}
+
+void saveArgs(benchmark::internal::Benchmark *b)
+{
+    b->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+void lookupArgs(benchmark::internal::Benchmark *b)
+{
+    b->Unit(benchmark::kMicrosecond)->UseRealTime();
+}
+
+} // namespace
+
+BENCHMARK(BM_PgLoad)->Apply(saveArgs);
+BENCHMARK(BM_PgLoadFloor)->Apply(saveArgs);
+BENCHMARK(BM_PgAdd)->Apply(saveArgs);
+BENCHMARK(BM_PgAddFloor)->Apply(saveArgs);
+BENCHMARK(BM_PgUpdate)->Apply(saveArgs);
+BENCHMARK(BM_PgUpdateFloor)->Apply(saveArgs);
+BENCHMARK_TEMPLATE(BM_PgLookup, Info)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_PgLookupFloor, Info)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_PgLookup, Unit)->Apply(lookupArgs);
+BENCHMARK_TEMPLATE(BM_PgLookupFloor, Unit)->Apply(lookupArgs);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    FailOnBox boxes;
+    setMessageBoxService(&boxes);
+    ObjectRegistry::instance().registerFactory(QStringLiteral("PlatBase.SecurityInfo"),
+                                               [] { return std::make_shared<AllowAll>(); });
+    ObjectRegistry::instance().registerFactory(QStringLiteral("PropHub.ShareProps"),
+                                               [] { return std::make_shared<AllowAll>(); });
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    try {
+        benchmark::RunSpecifiedBenchmarks();
+        database().cnn->Close();
+        database().raw.reset();
+        dropDatabase();
+    } catch (const ComError &e) {
+        die(e.description());
+    }
+    benchmark::Shutdown();
+    setMessageBoxService(nullptr);
+    return 0;
+}
