@@ -629,6 +629,9 @@ void loadDemoData(Connection &connection)
 
 bool ensureDemoDatabase(const QString &path)
 {
+    if (path.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+        || path.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return ensurePostgresDemoDatabase(path);
     if (QFileInfo::exists(path))
         return false;
     const QFileInfo info(path);

@@ -24,7 +24,9 @@ void loadDemoData(Connection &connection);
 
 // Creates the database file with the schema and the demo data when it does not
 // exist yet; an existing file is left alone. Returns true when it created one.
-// The file appears complete or not at all.
+// The file appears complete or not at all. A "postgresql://" connection
+// string names a server database instead (ensurePostgresDemoDatabase in
+// pgschema.h).
 bool ensureDemoDatabase(const QString &path);
 
 // A few lines on what the database holds: rows per table and some BOMs.

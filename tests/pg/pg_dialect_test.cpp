@@ -332,6 +332,19 @@ TEST_F(PgDialect, ProceduresByCommandByTextAndRegisteredInCpp)
         EXPECT_THROW(c->Execute(QString::fromUtf8(sql)), ComError) << sql;
 }
 
+// The demo host on a server: the data loads into a database that has the
+// schema but no rows, once.
+TEST_F(PgDialect, DemoDataLoadsIntoAnEmptyServerDatabaseOnce)
+{
+    EXPECT_TRUE(host::ensureDemoDatabase(db().connectionString()));
+    const int boms = count(QStringLiteral("SELECT Count(*) FROM COM_BOM"));
+    EXPECT_GT(boms, 0);
+    EXPECT_GT(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), boms);
+    EXPECT_FALSE(host::ensureDemoDatabase(db().connectionString()));
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM")), boms);
+    EXPECT_TRUE(host::demoSummary(*connection()).contains(QLatin1String("COM_BOM")));
+}
+
 // ---------------------------------------------------------------------------
 // The period procedures answer alike on every database.
 
