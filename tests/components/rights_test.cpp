@@ -12,33 +12,23 @@ namespace {
 using test::FakeSecurity;
 using test::FakeShareProps;
 
-int32_t pid()
-{
-    return int32_t(QCoreApplication::applicationPid());
-}
-
 TEST(CheckRight, AnswersWhatTheSecurityComponentDecides)
 {
-    struct Case {
-        const char *name;
-        Variant answer;
-        bool expected;
-    };
-    const Case cases[] = {
-        {"true", Variant(true), true},
-        {"false", Variant(false), false},
-        {"minus one", Variant(int32_t(-1)), true},
-        {"zero", Variant(int16_t(0)), false},
-        {"text True", Variant("True"), true},
+    const std::pair<Variant, bool> cases[] = {
+        {Variant(false), false}, {Variant(int32_t(-1)), true}, {Variant(int16_t(0)), false}, {Variant("True"), true},
     };
     FakeShareProps props;
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[answer, expected] : cases) {
+        SCOPED_TRACE(answer.toString().toStdString());
         FakeSecurity security;
-        security.answer(c.answer);
-        EXPECT_EQ(CheckRight(kRightSubject, kRightOperation, kRightFlags), c.expected);
+        security.answer(answer);
+        EXPECT_EQ(CheckRight(kRightSubject, kRightOperation, kRightFlags), expected);
         EXPECT_EQ(security.instancesCreated(), 1);
     }
+    // An answer that is no boolean is an error, not a denial.
+    FakeSecurity security;
+    security.answer(Variant::null());
+    EXPECT_THROW(CheckRight(kRightSubject, kRightOperation, kRightFlags), ComError);
 }
 
 TEST(CheckRight, PassesTheLoginStringAndTheRightInOrderAsIntegers)
@@ -46,47 +36,36 @@ TEST(CheckRight, PassesTheLoginStringAndTheRightInOrderAsIntegers)
     FakeShareProps props(QStringLiteral("UserName=admin;UserID=7"));
     FakeSecurity security;
     ASSERT_TRUE(CheckRight(501, 10, 4194304));
-
     ASSERT_EQ(security.calls().size(), 1u);
     const Args &args = security.calls()[0].args;
     ASSERT_EQ(args.size(), 4u);
     EXPECT_EQ(args[0].type(), Variant::Type::String);
     EXPECT_EQ(args[0].toString(), QStringLiteral("UserName=admin;UserID=7"));
-    for (int i = 1; i < 4; ++i)
-        EXPECT_EQ(args[size_t(i)].type(), Variant::Type::Int32) << "argument " << i;
-    EXPECT_EQ(args[1].toInt32(), 501);
-    EXPECT_EQ(args[2].toInt32(), 10);
-    EXPECT_EQ(args[3].toInt32(), 4194304);
+    const int32_t right[] = {501, 10, 4194304};
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(args[i].type(), Variant::Type::Int32) << "argument " << i;
+        EXPECT_EQ(args[i].toInt32(), right[i - 1]);
+    }
 }
 
-TEST(GetSharedProperty, AsksForTheNameUnderThisProcessId)
-{
-    FakeShareProps props;
-    props.setProperty(QStringLiteral("Company"), Variant("ACME"));
-    EXPECT_EQ(GetSharedProperty(QStringLiteral("Company")).toString(), QStringLiteral("ACME"));
-
-    ASSERT_EQ(props.calls().size(), 1u);
-    const Args &args = props.calls()[0].args;
-    ASSERT_EQ(args.size(), 2u);
-    EXPECT_EQ(args[0].type(), Variant::Type::Int32);
-    EXPECT_EQ(args[0].toInt32(), pid());
-    EXPECT_EQ(args[1].type(), Variant::Type::String);
-    EXPECT_EQ(args[1].toString(), QStringLiteral("Company"));
-}
-
-TEST(GetSharedProperty, ReturnsAnObjectAsTheObjectAndAValueAsTheValue)
+TEST(GetSharedProperty, AsksForTheNameUnderThisProcessIdAndReturnsWhatItHolds)
 {
     FakeShareProps props;
     auto object = std::make_shared<host::LookupParamsObject>();
     props.setProperty(QStringLiteral("Session"), Variant(ObjectPtr(object)));
     props.setProperty(QStringLiteral("Year"), Variant(int32_t(2026)));
 
-    const Variant session = GetSharedProperty(QStringLiteral("Session"));
-    ASSERT_TRUE(session.isObject());
-    EXPECT_EQ(session.toObject().get(), object.get());
     const Variant year = GetSharedProperty(QStringLiteral("Year"));
     EXPECT_EQ(year.type(), Variant::Type::Int32);
     EXPECT_EQ(year.toInt32(), 2026);
+    ASSERT_EQ(props.calls().size(), 1u);
+    const Args &args = props.calls()[0].args;
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[0].type(), Variant::Type::Int32);
+    EXPECT_EQ(args[0].toInt32(), int32_t(QCoreApplication::applicationPid()));
+    EXPECT_EQ(args[1].toString(), QStringLiteral("Year"));
+
+    EXPECT_EQ(GetSharedProperty(QStringLiteral("Session")).toObject().get(), object.get());
     EXPECT_EQ(GetPropsString(), QStringLiteral("UserName=tester;UserID=1"));
 }
 
@@ -94,69 +73,49 @@ TEST(GetSharedProperty, ReturnsAnObjectAsTheObjectAndAValueAsTheValue)
 // and description; none of them becomes a "no".
 TEST(CheckRight, RaisesEveryFailureUnchanged)
 {
-    const ComError accessFailed(-2147217900, QStringLiteral("PlatBase.SecurityInfo"), QStringLiteral("用户会话已失效"));
-    const ComError propsFailed(91, QStringLiteral("PropHub.ShareProps"), QStringLiteral("未登录"));
-
-    struct Case {
+    const QString security = QStringLiteral("PlatBase.SecurityInfo"), shareProps = QStringLiteral("PropHub.ShareProps");
+    const ComError accessFailed(-2147217900, security, QStringLiteral("用户会话已失效"));
+    const ComError propsFailed(91, shareProps, QStringLiteral("未登录"));
+    const ComError missing(errc::CannotCreateObject, QString(), QString());
+    const struct {
         const char *name;
-        bool security;
-        bool shareProps;
-        std::optional<ComError> accessError;
-        std::optional<ComError> propsError;
-        int32_t number;
-        QString source;
-        QString description;
+        QString missingProgId;
+        std::optional<ComError> accessError, propsError;
+        const ComError &expected;
+    } cases[] = {
+        {"access check fails", {}, accessFailed, std::nullopt, accessFailed},
+        {"getproperty fails", {}, std::nullopt, propsFailed, propsFailed},
+        {"no security component", security, std::nullopt, std::nullopt, missing},
+        {"no share-props component", shareProps, std::nullopt, std::nullopt, missing},
     };
-    const Case cases[] = {
-        {"access check fails", true, true, accessFailed, std::nullopt,
-         accessFailed.number(), accessFailed.source(), accessFailed.description()},
-        {"getproperty fails", true, true, std::nullopt, propsFailed,
-         propsFailed.number(), propsFailed.source(), propsFailed.description()},
-        {"no security component", false, true, std::nullopt, std::nullopt,
-         errc::CannotCreateObject, QString(), QString()},
-        {"no share-props component", true, false, std::nullopt, std::nullopt,
-         errc::CannotCreateObject, QString(), QString()},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        std::optional<FakeSecurity> security;
-        std::optional<FakeShareProps> props;
-        // A scoped factory restores what was there; without one the ProgID
-        // must be unknown for this case.
-        if (c.security)
-            security.emplace(true);
-        if (c.shareProps)
-            props.emplace();
-        ASSERT_EQ(ObjectRegistry::instance().isRegistered(QStringLiteral("PlatBase.SecurityInfo")), c.security);
-        ASSERT_EQ(ObjectRegistry::instance().isRegistered(QStringLiteral("PropHub.ShareProps")), c.shareProps);
+        // A scoped factory restores what was there: without one the ProgID is unknown.
+        std::optional<FakeSecurity> fakeSecurity;
+        std::optional<FakeShareProps> fakeProps;
+        if (c.missingProgId != security)
+            fakeSecurity.emplace(true);
+        if (c.missingProgId != shareProps)
+            fakeProps.emplace();
+        ASSERT_EQ(ObjectRegistry::instance().isRegistered(security), bool(fakeSecurity));
+        ASSERT_EQ(ObjectRegistry::instance().isRegistered(shareProps), bool(fakeProps));
         if (c.accessError)
-            security->fail(*c.accessError);
+            fakeSecurity->fail(*c.accessError);
         if (c.propsError)
-            props->fail(*c.propsError);
-
+            fakeProps->fail(*c.propsError);
         try {
             const bool granted = CheckRight(kRightSubject, kRightOperation, kRightFlags);
             ADD_FAILURE() << "no error, answered " << granted;
         } catch (const ComError &error) {
-            EXPECT_EQ(error.number(), c.number);
-            if (c.number != errc::CannotCreateObject) {
-                EXPECT_EQ(error.source(), c.source);
-                EXPECT_EQ(error.description(), c.description);
+            EXPECT_EQ(error.number(), c.expected.number());
+            if (c.missingProgId.isEmpty()) {
+                EXPECT_EQ(error.source(), c.expected.source());
+                EXPECT_EQ(error.description(), c.expected.description());
             } else {
-                const QString progId = c.security ? QStringLiteral("PropHub.ShareProps")
-                                                  : QStringLiteral("PlatBase.SecurityInfo");
-                EXPECT_TRUE(error.description().contains(progId, Qt::CaseInsensitive)) << error.description().toStdString();
+                EXPECT_TRUE(error.description().contains(c.missingProgId)) << error.description().toStdString();
             }
         }
     }
-}
-
-TEST(CheckRight, AnAnswerThatIsNoBooleanIsAnErrorNotADenial)
-{
-    FakeShareProps props;
-    FakeSecurity security;
-    security.answer(Variant::null());
-    EXPECT_THROW(CheckRight(kRightSubject, kRightOperation, kRightFlags), ComError);
 }
 
 } // namespace

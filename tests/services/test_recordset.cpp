@@ -47,17 +47,13 @@ std::vector<int> visibleIds(Recordset &rs, const QString &idField = QStringLiter
     return ids;
 }
 
-// ---- moving and reading ------------------------------------------------------------
-
-TEST(Recordset, MovesThroughRows)
+TEST(Recordset, MovesThroughRowsAndRefusesMovingPastTheEnds)
 {
     Recordset rs = items();
     EXPECT_EQ(rs.RecordCount(), 6);
-    EXPECT_FALSE(rs.Eof());
     EXPECT_FALSE(rs.Bof());
     EXPECT_EQ(rs.AbsolutePosition(), 1);
     rs.MoveLast();
-    EXPECT_EQ(rs.Fields("FItemID").toInt32(), 6);
     EXPECT_EQ(rs.AbsolutePosition(), 6);
     rs.MoveNext();
     EXPECT_TRUE(rs.Eof());
@@ -73,12 +69,19 @@ TEST(Recordset, MovesThroughRows)
     EXPECT_EQ(errorNumber([&] { rs.MovePrevious(); }), errc::NoCurrentRecord);
     rs.MoveNext();
     EXPECT_EQ(rs.Fields("FItemID").toInt32(), 1);
+
+    Recordset empty({"FItemID"}, {});
+    EXPECT_TRUE(empty.Eof());
+    EXPECT_TRUE(empty.Bof());
+    empty.MoveFirst();
+    empty.MoveLast();
+    EXPECT_EQ(errorNumber([&] { empty.MoveNext(); }), errc::NoCurrentRecord);
+    EXPECT_EQ(errorNumber([] { Recordset({"A", "B"}, {{i32(1)}}); }), errc::InvalidProcedureCall);
 }
 
 TEST(Recordset, FieldsByNameIgnoreCase)
 {
     Recordset rs = items();
-    EXPECT_EQ(rs.Fields("fitemid").toInt32(), 1);
     EXPECT_EQ(rs.Fields("FITEMCLASSID").toInt32(), 480);
     EXPECT_EQ(rs.Fields(2).toString(), "螺丝");
     EXPECT_EQ(rs.fieldIndex("fname"), 2);
@@ -88,20 +91,7 @@ TEST(Recordset, FieldsByNameIgnoreCase)
     EXPECT_EQ(errorNumber([&] { rs.Fields(-1); }), errc::ItemNotFound);
 }
 
-TEST(Recordset, EmptySetIsAtBothEnds)
-{
-    Recordset rs({"FItemID"}, {});
-    EXPECT_TRUE(rs.Eof());
-    EXPECT_TRUE(rs.Bof());
-    EXPECT_EQ(rs.RecordCount(), 0);
-    rs.MoveFirst();
-    rs.MoveLast();
-    EXPECT_TRUE(rs.Eof());
-    EXPECT_EQ(errorNumber([&] { rs.MoveNext(); }), errc::NoCurrentRecord);
-    EXPECT_EQ(errorNumber([&] { rs.Fields("FItemID"); }), errc::NoCurrentRecord);
-}
-
-TEST(Recordset, ClosedSetRefusesUse)
+TEST(Recordset, DetachedSetKeepsRowsAndClosedSetRefusesUse)
 {
     Recordset rs = items();
     rs.setActiveConnection(nullptr);
@@ -116,40 +106,19 @@ TEST(Recordset, ClosedSetRefusesUse)
     rs.Close();   // a second close is harmless
 }
 
-TEST(Recordset, RejectsRowsOfTheWrongWidth)
-{
-    EXPECT_EQ(errorNumber([] { Recordset({"A", "B"}, {{i32(1)}}); }), errc::InvalidProcedureCall);
-}
-
-// ---- filter -------------------------------------------------------------------
-
-struct FilterCase
-{
-    const char *criteria;
-    std::vector<int> ids;
-};
-
 TEST(RecordsetFilter, SelectsMatchingRows)
 {
-    const FilterCase table[] = {
-        {"FItemID=3", {3}},
-        {" FItemID = 3 ", {3}},
-        {"fitemid=3", {3}},
+    const struct { const char *criteria; std::vector<int> ids; } table[] = {
+        {" fitemid = 3 ", {3}},
         {"[FItemID]=3", {3}},
         {"FItemID<>3", {1, 2, 4, 5, 6}},
-        {"FItemID<3", {1, 2}},
         {"FItemID<=3", {1, 2, 3}},
         {"FItemID>4", {5, 6}},
         {"FItemID>=4", {4, 5, 6}},
-        {"FItemID=3.0", {3}},
         {"FItemID='3'", {3}},                         // text against a number field, read as a number
         {"FNumber='a-01'", {1}},                      // text without regard to case
-        {"FNumber='A-01'", {1}},
-        {" FNumber='A-01' ", {1}},
         {"FNumber='B''01'", {3}},                     // a doubled quote inside the text
         {"FNumber='B''01'and FClassID=480", {3}},
-        {" FNumber='A-01' and FItemClassID=480", {1}},
-        {" FNumber='A-01'and FItemClassID=480", {1}},
         {" FNumber='A-01'and FItemClassID=7", {}},
         {" FNumber='A-01'AND FClassID=480 ", {1}},
         {" FNumber='a-02'and FClassID=480 ", {}},     // substitute classes only
@@ -157,7 +126,6 @@ TEST(RecordsetFilter, SelectsMatchingRows)
         {"FItemClassID=7 or FItemID=1 and FClassID=12", {3, 4}},   // AND binds tighter
         {"(FItemClassID=7 or FItemID=1) and FClassID=480", {1, 3, 4}},
         {"((FItemID=1))", {1}},
-        {"FItemID=1 or FItemID=2 or FItemID=6", {1, 2, 6}},
         {"FName='螺丝'", {1}},
         {"FName='washer'", {}},                       // trailing blanks count
         {"FName='Washer  '", {6}},
@@ -166,25 +134,18 @@ TEST(RecordsetFilter, SelectsMatchingRows)
         {"FName LIKE '%50%'", {4}},
         {"FNumber LIKE 'C_01'", {5}},                 // _ is one character
         {"FNumber LIKE '_-%'", {1, 2, 4, 6}},
-        {"FName LIKE '%'", {1, 2, 3, 4, 5, 6}},
-        {"FPrice>1.5", {2, 3}},
-        {"FPrice<0", {5}},
-        {"FPrice=-3", {5}},
         {"FPrice>=-3.0e0", {1, 2, 3, 5, 6}},
         {"FPrice<>1.5", {2, 3, 5, 6}},                // Null never matches, not even <>
         {"FNote=12", {3}},                            // a number against text that reads as a number
         {"FNote>10", {1, 3, 6}},                      // "9" numerically below; "x", "abc" as text above
-        {"FNote='abc'", {6}},
         {"FNote=''", {5}},
         {"FNote=NULL", {2}},
         {"FNote<>null", {1, 3, 4, 5, 6}},
-        {"FItemClassID=480", {1, 2, 5}},
         {"FItemClassID<>480", {3, 4}},                // Null class: no match
-        {"FNumber>'b'", {3, 4, 5, 6}},
         {"FNumber < 'B'", {1, 2}},
         {"FItemID=480and FItemID=480", {}},
     };
-    for (const FilterCase &c : table) {
+    for (const auto &c : table) {
         SCOPED_TRACE(c.criteria);
         Recordset rs = items();
         rs.setFilter(QString::fromUtf8(c.criteria));
@@ -197,59 +158,21 @@ TEST(RecordsetFilter, SelectsMatchingRows)
 TEST(RecordsetFilter, RejectsUnreadableCriteriaAndShowsNoRow)
 {
     const char *bad[] = {
-        "FNumber=",
-        "FNumber= ",
-        "FNumber='A-01",               // no closing quote
-        "FNumber='A'01'",              // a stray quote in the value
-        "FNumber='x'' and FItemClassID=480",
-        "FItemID=1'",
-        "FNoSuch=1",
-        "FItemID",
-        "=1",
-        "FItemID==1",
-        "FItemID=1 and",
-        "FItemID=1 or or FItemID=2",
-        "FItemID=1 FItemID=2",
-        "(FItemID=1",
-        "FItemID=1)",
-        "()",
-        "FItemID=12abc",
-        "FItemID=1.2.3",
-        "FItemID=abc",
-        "FItemID=\"1\"",
-        "FItemID=1; DELETE FROM t_Item",
-        "FItemID>NULL",
-        "FItemID=#2023-02-30#",
-        "FItemID=-",
-        "X2.FIsBOM=1",
+        "FNumber= ", "FNumber='A-01", "FNumber='A'01'", "FNumber='x'' and FItemClassID=480", "FItemID=1'",
+        "FNoSuch=1", "FItemID", "=1", "FItemID==1", "FItemID=1 and", "FItemID=1 or or FItemID=2",
+        "FItemID=1 FItemID=2", "(FItemID=1", "FItemID=1)", "()", "FItemID=12abc", "FItemID=abc",
+        "FItemID=\"1\"", "FItemID=1; DELETE FROM t_Item", "FItemID>NULL", "FItemID=#2023-02-30#", "X2.FIsBOM=1",
     };
     for (const char *criteria : bad) {
         SCOPED_TRACE(criteria);
         Recordset rs = items();
         EXPECT_EQ(errorNumber([&] { rs.setFilter(QString::fromUtf8(criteria)); }), errc::InvalidFilter);
         EXPECT_EQ(rs.RecordCount(), 0);
-        EXPECT_TRUE(rs.Eof());
         EXPECT_EQ(errorNumber([&] { rs.Fields("FItemID"); }), errc::NoCurrentRecord);
     }
 }
 
-TEST(RecordsetFilter, EmptyTextRemovesTheFilter)
-{
-    Recordset rs = items();
-    rs.setFilter("FItemID=2");
-    EXPECT_EQ(rs.RecordCount(), 1);
-    rs.setFilter("");
-    EXPECT_EQ(rs.RecordCount(), 6);
-    rs.setFilter("FItemID=2");
-    rs.setFilter("   ");
-    EXPECT_EQ(rs.RecordCount(), 6);
-    // A later good filter replaces a rejected one.
-    EXPECT_EQ(errorNumber([&] { rs.setFilter("FItemID="); }), errc::InvalidFilter);
-    rs.setFilter("FItemID=5");
-    EXPECT_EQ(visibleIds(rs), std::vector<int>{5});
-}
-
-TEST(RecordsetFilter, FilterAppliesToTheWholeSetAndMovesToItsFirstRow)
+TEST(RecordsetFilter, AppliesToTheWholeSetAndBlankTextRemovesIt)
 {
     Recordset rs = items();
     rs.MoveLast();
@@ -259,22 +182,11 @@ TEST(RecordsetFilter, FilterAppliesToTheWholeSetAndMovesToItsFirstRow)
     rs.setFilter("FItemClassID=480");   // not narrowed by the previous filter
     EXPECT_EQ(rs.RecordCount(), 3);
     EXPECT_EQ(rs.rows().size(), 6u);
-}
-
-TEST(RecordsetFilter, ProfileSettingsByCategoryAndKey)
-{
-    Recordset rs({"FCategory", "FKey", "FValue"},
-                 {
-                     {"GL", "CurrentYear", "2024"},
-                     {"COM", "PeriodByMonth", "0"},
-                     {"GL", "PeriodByMonth", "1"},
-                     {"gl", "periodbymonth", "first wins not"},
-                 });
-    rs.setFilter("FCategory='GL' AND FKey ='PeriodByMonth'");
-    EXPECT_EQ(rs.RecordCount(), 2);
-    EXPECT_EQ(rs.Fields("FValue").toString(), "1");
-    rs.setFilter("FCategory='ARAP' And FKey='FRaiseError'");
-    EXPECT_TRUE(rs.Eof());
+    rs.setFilter("   ");
+    EXPECT_EQ(rs.RecordCount(), 6);
+    EXPECT_EQ(errorNumber([&] { rs.setFilter("FItemID="); }), errc::InvalidFilter);
+    rs.setFilter("FItemID=5");          // a good filter replaces a rejected one
+    EXPECT_EQ(visibleIds(rs), std::vector<int>{5});
 }
 
 TEST(RecordsetFilter, DatesCompareAsDates)
@@ -285,10 +197,9 @@ TEST(RecordsetFilter, DatesCompareAsDates)
                      {i32(2), Variant::date(45001.5), "2023-03-16 12:00:00"},
                      {i32(3), Variant::date(44990.0), "not a date"},
                  });
-    struct { const char *criteria; std::vector<int> ids; } cases[] = {
+    const struct { const char *criteria; std::vector<int> ids; } cases[] = {
         {"FDate='2023-03-15'", {1}},
         {"FDate>#2023-03-15#", {2}},
-        {"FDate>='2023-03-15'", {1, 2}},
         {"FDate<45000", {3}},
         {"FText=#2023-03-16 12:00:00#", {2}},
         {"FText<#2023-03-16#", {1}},                  // "not a date" compares as text
@@ -300,44 +211,23 @@ TEST(RecordsetFilter, DatesCompareAsDates)
     }
 }
 
-// ---- Find ------------------------------------------------------------------------
-
-TEST(RecordsetFind, SearchesForwardFromTheCurrentRow)
+TEST(RecordsetFind, SearchesForwardFromTheCurrentRowWithinTheFilter)
 {
     Recordset rs = items();
-    EXPECT_TRUE(rs.Find(" FItemID=3"));
+    rs.MovePrevious();
+    EXPECT_TRUE(rs.Find(" FItemID=3"));   // from Bof: the first row on
     EXPECT_EQ(rs.AbsolutePosition(), 3);
     EXPECT_TRUE(rs.Find("FItemID=3"));    // the current row counts
     EXPECT_EQ(rs.AbsolutePosition(), 3);
     EXPECT_FALSE(rs.Find("FItemID=1"));   // behind the current row
     EXPECT_TRUE(rs.Eof());
+    EXPECT_FALSE(rs.Find("FItemID=1"));   // at Eof stays there
     rs.MoveFirst();
-    EXPECT_TRUE(rs.Find("FItemClassID=7"));
-    EXPECT_EQ(rs.Fields("FItemID").toInt32(), 3);
+    EXPECT_TRUE(rs.Find("FName LIKE 'o''b*'"));
     rs.MoveNext();
     EXPECT_TRUE(rs.Find("FItemClassID=7"));
     EXPECT_EQ(rs.Fields("FItemID").toInt32(), 4);
-    rs.MoveNext();
-    EXPECT_FALSE(rs.Find("FItemClassID=7"));
-    EXPECT_TRUE(rs.Eof());
-    EXPECT_FALSE(rs.Find("FItemClassID=7"));   // at Eof stays there
-    rs.MoveFirst();
-    EXPECT_TRUE(rs.Find("FName LIKE 'o''b*'"));
-    EXPECT_EQ(rs.Fields("FItemID").toInt32(), 3);
-}
 
-TEST(RecordsetFind, StartsAtTheFirstRowFromBof)
-{
-    Recordset rs = items();
-    rs.MovePrevious();
-    ASSERT_TRUE(rs.Bof());
-    EXPECT_TRUE(rs.Find("FItemID=1"));
-    EXPECT_EQ(rs.AbsolutePosition(), 1);
-}
-
-TEST(RecordsetFind, WorksWithinTheFilter)
-{
-    Recordset rs = items();
     rs.setFilter("FItemClassID=480");
     EXPECT_FALSE(rs.Find("FItemID=3"));
     rs.MoveFirst();
@@ -352,11 +242,9 @@ TEST(RecordsetFind, RejectsBadOrCompoundCriteria)
         Recordset rs = items();
         EXPECT_EQ(errorNumber([&] { rs.Find(QString::fromUtf8(criterion)); }), errc::InvalidFilter);
         EXPECT_TRUE(rs.Eof()) << "a rejected criterion must not leave a row current";
-        EXPECT_EQ(rs.RecordCount(), 6);   // the set itself is unchanged
+        EXPECT_EQ(rs.RecordCount(), 6);
     }
 }
-
-// ---- the parsed tree ------------------------------------------------------------
 
 TEST(FilterExpr, ExposesTheParsedTree)
 {
@@ -370,23 +258,17 @@ TEST(FilterExpr, ExposesTheParsedTree)
     ASSERT_EQ(conj.children.size(), 2u);
     EXPECT_EQ(conj.children[0].field, "FNumber");   // spelled as the record set spells it
     EXPECT_EQ(conj.children[0].fieldIndex, 1);
-    EXPECT_EQ(conj.children[0].op, filter::Op::Equal);
     EXPECT_EQ(conj.children[0].value.kind, filter::Literal::Kind::Text);
     EXPECT_EQ(conj.children[0].value.text, "A'1");
     EXPECT_EQ(conj.children[1].value.kind, filter::Literal::Kind::Number);
     EXPECT_EQ(conj.children[1].value.number, 480.0);
-    EXPECT_EQ(conj.children[1].value.text, "480");
     EXPECT_EQ(root.children[1].op, filter::Op::Like);
     EXPECT_FALSE(e.isSingleComparison());
-}
 
-TEST(FilterExpr, SyntaxOnlyParseKeepsNamesAsWritten)
-{
-    const FilterExpr e = FilterExpr::parseSyntax("fnumber='x'");
-    EXPECT_TRUE(e.isSingleComparison());
-    EXPECT_EQ(e.root().field, "fnumber");
-    EXPECT_EQ(e.root().fieldIndex, -1);
-    EXPECT_EQ(errorNumber([&] { e.matches({Variant("x")}); }), errc::InvalidFilter);
+    const FilterExpr syntax = FilterExpr::parseSyntax("fnumber='x'");
+    EXPECT_TRUE(syntax.isSingleComparison());
+    EXPECT_EQ(syntax.root().field, "fnumber");      // no field list: names as written
+    EXPECT_EQ(errorNumber([&] { syntax.matches({Variant("x")}); }), errc::InvalidFilter);
     EXPECT_EQ(errorNumber([] { FilterExpr::parseSyntax("fnumber='x"); }), errc::InvalidFilter);
     EXPECT_TRUE(FilterExpr::parseSyntax("  ").isEmpty());
 }
