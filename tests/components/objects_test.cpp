@@ -78,6 +78,8 @@ TEST(LookupParams, KeepsNamesInTheOrderFirstSetAndReadsThemBack)
     EXPECT_FALSE(bag->contains(QStringLiteral("NeverSet")));   // reading does not add it
 }
 
+// The members themselves come through the real pick list in picklist_test;
+// here the row the scripted double builds, and what no row offers.
 TEST(LookupResult, OffersTheMembersCallersRead)
 {
     ObjectPtr result = host::LookupResultObject::chosen(
@@ -85,10 +87,8 @@ TEST(LookupResult, OffersTheMembersCallersRead)
     EXPECT_TRUE(result->get(QStringLiteral("ReturnOK")).toBool());
     ObjectPtr row = result->get(QStringLiteral("returnobject")).toObject();
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->get(QStringLiteral("Number")).toString(), QStringLiteral("1.01"));
-    EXPECT_EQ(row->get(QStringLiteral("Name")).toString(), QStringLiteral("机箱"));
     EXPECT_EQ(row->get(QStringLiteral("ItemID")).toInt32(), 12);
-    EXPECT_EQ(row->get(QStringLiteral("MeasureUnitID")).toInt32(), 3);
+    EXPECT_EQ(row->get(QStringLiteral("MeasureUnitID")).toInt32(), 3);   // the base unit
     const std::pair<const char *, const char *> fields[] = {
         {"FName", "机箱"}, {"FModel", "M-1"}, {"FBaseUnitID", "3"}, {"FUnitGroupID", "2"}, {"FAuxClassID", "5"},
         {"fqtyscale", "2"},
@@ -99,7 +99,6 @@ TEST(LookupResult, OffersTheMembersCallersRead)
     }
     Args unknown{Variant("FNoSuchField")};
     EXPECT_THROW(row->get(QStringLiteral("Properties"), unknown), ComError);
-    EXPECT_FALSE(host::LookupResultObject::cancelled()->get(QStringLiteral("ReturnOK")).toBool());
 }
 
 // The doubles other areas script their tests with: calls recorded as made,

@@ -154,11 +154,6 @@ int FakePickView::instancesCreated() const
     return m_state->created;
 }
 
-int FakePickView::answersLeft() const
-{
-    return int(m_state->answers.size());
-}
-
 // ---------------------------------------------------------------------------
 // BaseFind.clsBase
 
@@ -272,11 +267,6 @@ const std::vector<BaseFindSession> &FakeBaseFind::sessions() const
     return m_state->sessions;
 }
 
-int FakeBaseFind::answersLeft() const
-{
-    return int(m_state->answers.size());
-}
-
 // ---------------------------------------------------------------------------
 // PlatBase.SecurityInfo
 
@@ -322,12 +312,6 @@ FakeSecurity::FakeSecurity(bool allowed)
 }
 
 FakeSecurity::~FakeSecurity() = default;
-
-void FakeSecurity::allow()
-{
-    m_state->error.reset();
-    m_state->answer = Variant(true);
-}
 
 void FakeSecurity::deny()
 {

@@ -64,7 +64,6 @@ public:
     void enqueue(PickAnswer answer);
     const std::vector<PickCall> &calls() const;
     int instancesCreated() const;
-    int answersLeft() const;
 
     struct State;
 
@@ -112,7 +111,6 @@ public:
     // Answers are used in order, one per Show; with none left Show cancels.
     void enqueue(BaseFindAnswer answer);
     const std::vector<BaseFindSession> &sessions() const;
-    int answersLeft() const;
 
     struct State;
 
@@ -138,7 +136,6 @@ public:
     FakeSecurity(const FakeSecurity &) = delete;
     FakeSecurity &operator=(const FakeSecurity &) = delete;
 
-    void allow();
     void deny();
     // AccessCheck returns this value as it is (a text, Null, ...).
     void answer(const Variant &value);

@@ -122,7 +122,6 @@ PointerRecorder::~PointerRecorder()
 
 void PointerRecorder::setPointer(int value)
 {
-    m_calls.push_back(value);
     if (value == m_value)
         return;
     m_value = value;
@@ -131,7 +130,6 @@ void PointerRecorder::setPointer(int value)
 
 void PointerRecorder::clear()
 {
-    m_calls.clear();
     m_changes.clear();
 }
 

@@ -79,8 +79,8 @@ private:
     int m_allowAnswer = mb::OK;
 };
 
-// Replaces the pointer service for its lifetime and records each call and
-// each real change (a call with the value already shown changes nothing).
+// Replaces the pointer service for its lifetime and records each real change
+// (a call with the value already shown changes nothing).
 class PointerRecorder : public PointerService
 {
 public:
@@ -92,14 +92,12 @@ public:
     void setPointer(int value) override;
     int pointer() const override { return m_value; }
 
-    const std::vector<int> &calls() const { return m_calls; }
     const std::vector<int> &changes() const { return m_changes; }
     void clear();
 
 private:
     PointerService *m_previous;
     int m_value;
-    std::vector<int> m_calls;
     std::vector<int> m_changes;
 };
 
