@@ -37,7 +37,7 @@ TEST(ItemFilter, RefusesWhatCannotBeApplied)
         "X2.FIsBOM=1; DROP TABLE t_Item",
         "X2.FIsBOM=1 OR 1=1",              // a comparison that names no column
         "X2.FPassword=1",                  // not an item column
-        "T.FNumber='1'",
+        "T.FIsBOM=1",                     // another alias, on an item column
         "FIsBOM=1",
         "X2.FModel='open",
         "(X2.FIsBOM=1",
