@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QTimer>
-#include <QToolButton>
 
 using namespace torvel;
 using namespace torvel::test;
@@ -44,54 +43,40 @@ TEST_F(EditorTest, ToolbarHoldsItsButtonsInOrderWithoutTakingTheFocus)
         EXPECT_EQ(timer->interval(), 300);
         EXPECT_EQ(form.findChild<QWidget *>(QStringLiteral("Frame1"))->property("title").toString(),
                   QStringLiteral("商品结构清单属性："));
-        auto label = [&form](const char *name) { return form.findChild<QLabel *>(QString::fromLatin1(name))->text(); };
-        EXPECT_EQ(label("lblBomNumber"), QStringLiteral("清单编码(&C):"));
-        EXPECT_EQ(label("lblItemNumber"), QStringLiteral("商品代码(&I):"));
-        EXPECT_EQ(label("lblUnit"), QStringLiteral("计量单位(&D):"));
+        QStringList labels;
+        for (const char *name : {"lblBomNumber", "lblItemNumber", "lblUnit"})
+            labels << form.findChild<QLabel *>(QString::fromLatin1(name))->text();
+        EXPECT_EQ(labels, QStringList({"清单编码(&C):", "商品代码(&I):", "计量单位(&D):"}));
     });
 }
 
-struct NewBomCase
+TEST_F(EditorTest, OpensANewBomEmptyWithNavigationHidden)
 {
-    const char *name;
-    friend void PrintTo(const NewBomCase &c, std::ostream *os) { *os << c.name; }
-    int32_t bomId;
-};
-
-class OpenNewBom : public EditorTest, public ::testing::WithParamInterface<NewBomCase>
-{};
-
-TEST_P(OpenNewBom, ShowsAnEmptyFormWithNavigationHidden)
-{
-    prepareCall(GetParam().bomId);
-    runEditor([](FrmBom &form) {
-        EXPECT_EQ(form.objectName(), QStringLiteral("frmBom"));
-        EXPECT_EQ(form.windowTitle(), QStringLiteral("商品结构清单(新增)"));
-        for (const char *key : {"Fr", "Pr", "Ne", "La", "sp2"})
-            EXPECT_FALSE(toolButton(form, key)->isVisible()) << key;
-        EXPECT_TRUE(toolButton(form, "New")->isVisible());
-        EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
-        EXPECT_FALSE(toolButton(form, "DeleteRow")->isEnabled());
-        for (const char *name : {"TxtBomNumber", "TxtBomName", "TxtNumber", "TxtName", "TxtModel", "TxtAuxProp",
-                                 "TxtUnit"})
-            EXPECT_TRUE(textBox(form, name)->text().isEmpty()) << name;
-        for (const char *name : {"TxtName", "TxtModel", "TxtUnit"})
-            EXPECT_FALSE(textBox(form, name)->isEnabled()) << name;
-        EXPECT_EQ(statusBox(form)->count(), 2);
-        EXPECT_EQ(statusBox(form)->currentText(), QStringLiteral("使用"));
-        EXPECT_EQ(form.grid().MaxRows(), 1);
-        EXPECT_EQ(form.grid().MaxCols(), 19);
-        for (int col = 10; col <= 19; ++col)
-            EXPECT_TRUE(form.grid().isColHidden(col)) << col;
-        EXPECT_FALSE(form.grid().isColHidden(9));
-        EXPECT_FALSE(form.isModified());
-    });
-    EXPECT_EQ(boxes.count(), 0);
+    for (int32_t id : {0, -3}) {   // any id below 1 is a new BOM
+        SCOPED_TRACE(id);
+        prepareCall(id);
+        runEditor([](FrmBom &form) {
+            EXPECT_EQ(form.objectName(), QStringLiteral("frmBom"));
+            EXPECT_EQ(form.windowTitle(), QStringLiteral("商品结构清单(新增)"));
+            for (const char *key : {"Fr", "Pr", "Ne", "La", "sp2"})
+                EXPECT_FALSE(toolButton(form, key)->isVisible()) << key;
+            EXPECT_TRUE(toolButton(form, "New")->isVisible());
+            EXPECT_FALSE(toolButton(form, "DeleteRow")->isEnabled());
+            expectPending(form, false);
+            EXPECT_EQ(fields(form, {"TxtBomNumber", "TxtBomName", "TxtNumber", "TxtName", "TxtModel", "TxtAuxProp",
+                                    "TxtUnit"}),
+                      QStringLiteral("||||||"));
+            for (const char *name : {"TxtName", "TxtModel", "TxtUnit"})
+                EXPECT_FALSE(textBox(form, name)->isEnabled()) << name;
+            EXPECT_EQ(statusBox(form)->count(), 2);
+            EXPECT_EQ(statusBox(form)->currentText(), QStringLiteral("使用"));
+            EXPECT_EQ(form.grid().MaxRows(), 1);
+            EXPECT_EQ(form.grid().MaxCols(), 19);
+            for (int col = 9; col <= 19; ++col)
+                EXPECT_EQ(form.grid().isColHidden(col), col >= 10) << col;
+        });
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Ids, OpenNewBom,
-                         ::testing::Values(NewBomCase{"zero", 0}, NewBomCase{"negative", -3}),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(EditorTest, OpensAnExistingBomWithHeaderAndLines)
 {
@@ -101,25 +86,17 @@ TEST_F(EditorTest, OpensAnExistingBomWithHeaderAndLines)
         EXPECT_FALSE(toolButton(form, "New")->isVisible());
         for (const char *key : {"Fr", "Pr", "Ne", "La"})
             EXPECT_TRUE(toolButton(form, key)->isVisible()) << key;
-        EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
-        EXPECT_EQ(textBox(form, "TxtBomNumber")->text(), QStringLiteral("BOM-001"));
-        EXPECT_EQ(textBox(form, "TxtBomName")->text(), QStringLiteral("台灯结构"));
-        EXPECT_EQ(textBox(form, "TxtNumber")->text(), QStringLiteral("P100"));
-        EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
-        EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
-        EXPECT_EQ(textBox(form, "TxtAuxProp")->text(), QStringLiteral("红色"));
-        EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
+        expectPending(form, false);
+        EXPECT_EQ(fields(form, {"TxtBomNumber", "TxtBomName", "TxtNumber", "TxtName", "TxtModel", "TxtAuxProp",
+                                "TxtUnit"}),
+                  QStringLiteral("BOM-001|台灯结构|P100|台灯|T-1|红色|个"));
         EXPECT_EQ(statusBox(form)->currentIndex(), 0);
 
         GridModel &g = form.grid();
         ASSERT_EQ(g.MaxRows(), 4);
-        EXPECT_EQ(g.text(2, 1), QStringLiteral("C200"));
-        EXPECT_EQ(g.text(3, 1), QStringLiteral("灯罩"));
-        EXPECT_EQ(g.text(5, 1), QStringLiteral("红色"));
-        EXPECT_EQ(g.text(6, 1), QStringLiteral("个"));
+        EXPECT_EQ(cells(g, 1, {2, 3, 5, 6, 9}), QStringLiteral("C200|灯罩|红色|个|注"));
         EXPECT_EQ(Val(g.text(7, 1)), 2.0);
         EXPECT_EQ(Val(g.text(8, 1)), 5.0);
-        EXPECT_EQ(g.text(9, 1), QStringLiteral("注"));
         EXPECT_TRUE(g.isLocked(1, 1));
         EXPECT_EQ(g.text(1, 2), QStringLiteral("灯泡类"));
         for (int col = 2; col <= 6; ++col)
@@ -128,9 +105,7 @@ TEST_F(EditorTest, OpensAnExistingBomWithHeaderAndLines)
         EXPECT_TRUE(g.isLocked(5, 3));   // the bulb takes no auxiliary property
         EXPECT_EQ(g.backColor(5, 3), kLockYellow);
         EXPECT_TRUE(g.text(2, 4).isEmpty());
-        EXPECT_FALSE(form.isModified());
     });
-    EXPECT_EQ(boxes.count(), 0);
 }
 
 TEST_F(EditorTest, StatusNotInUseIsShownAndChoosingAStatusCountsAsAnEdit)
@@ -139,12 +114,10 @@ TEST_F(EditorTest, StatusNotInUseIsShownAndChoosingAStatusCountsAsAnEdit)
     runEditor([](FrmBom &form) {
         QComboBox *status = statusBox(form);
         EXPECT_EQ(status->currentText(), QStringLiteral("未使用"));
-        EXPECT_FALSE(form.isModified());
         focusControl(status);
         pressKey(status, Qt::Key_Up);   // a user's choice
         EXPECT_EQ(status->currentIndex(), 0);
-        EXPECT_TRUE(form.isModified());
-        EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+        expectPending(form, true);
     });
 }
 
@@ -155,7 +128,6 @@ TEST_F(EditorTest, BomThatDidNotLoadWholeIsShownButNeverSaved)
     exec(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMID=3"));
     for (int32_t id : {data::kLampBom, data::kEmptyBom}) {
         SCOPED_TRACE(id);
-        boxes.clear();
         boxes.expect(QStringLiteral("数据读取错误:"), mb::OK, mb::Information);
         prepareCall(id);
         runEditor([this](FrmBom &form) {
@@ -164,13 +136,11 @@ TEST_F(EditorTest, BomThatDidNotLoadWholeIsShownButNeverSaved)
             enterField(form, "TxtBomName", QStringLiteral("改过"));
             EXPECT_FALSE(toolButton(form, "Save")->isEnabled());
             countStatements();
-            form.Toolbar1_ButtonClick(QStringLiteral("Save"));
-            form.Toolbar1_ButtonClick(QStringLiteral("Exit"));   // nothing to ask: it cannot be saved
+            click(form, "Save");
+            click(form, "Exit");   // nothing to ask: it cannot be saved
             EXPECT_FALSE(form.isVisible());
         });
-        boxes.verify();
-        EXPECT_TRUE(statements().filter(QStringLiteral("UPDATE")).isEmpty());
-        EXPECT_TRUE(statements().filter(QStringLiteral("INSERT")).isEmpty());
+        EXPECT_EQ(writes(), QStringList());
         EXPECT_FALSE(gReturnOK);
     }
     EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName FROM COM_BOM WHERE FBOMID=1")), QStringLiteral("台灯结构"));
@@ -182,55 +152,40 @@ struct ItemCase
 {
     const char *name;
     friend void PrintTo(const ItemCase &c, std::ostream *os) { *os << c.name; }
-    int32_t bomId;
     const char *typed;
     const char *box;   // nullptr: accepted
 };
 
-class ParentItemEntry : public EditorTest, public ::testing::WithParamInterface<ItemCase>
-{};
+using ParentItemEntry = EditorCases<ItemCase>;
 
 TEST_P(ParentItemEntry, ChecksTheTypedCodeWhenTheFieldIsLeft)
 {
     const ItemCase &c = GetParam();
     if (c.box)
         boxes.expectExact(QString::fromUtf8(c.box), mb::OK, mb::Information);
-    prepareCall(c.bomId);
+    prepareCall(0);
     runEditor([&c](FrmBom &form) {
-        const QString before = textBox(form, "TxtNumber")->text();
         enterField(form, "TxtNumber", QString::fromUtf8(c.typed));
         if (c.box) {
-            // Refused: the focus stays and the BOM keeps its item.
             EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
-            EXPECT_EQ(form.bom().ItemNumber, before);
-        } else {
-            EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
-            EXPECT_EQ(form.bom().ItemID, data::kLamp);
-            EXPECT_EQ(form.bom().ItemNumber, QStringLiteral("P100"));
-            EXPECT_EQ(form.bom().ItemName, QStringLiteral("台灯"));
-            EXPECT_EQ(form.bom().Model, QStringLiteral("T-1"));
-            EXPECT_EQ(form.bom().MeasureUnitID, 1);
-            EXPECT_EQ(form.bom().MeasureUnit, QStringLiteral("个"));
-            EXPECT_EQ(form.bom().MeasureUnitNumber, QStringLiteral("01"));
-            EXPECT_EQ(form.bom().AuxClassID, 3001);
-            EXPECT_EQ(form.bom().UnitGroupID, 1);
-            EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
-            EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
-            EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
-            EXPECT_TRUE(form.isModified());
-            EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+            EXPECT_EQ(parentItem(form.bom()), parentItem(BOM()));
+            return;
         }
+        EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
+        EXPECT_EQ(parentItem(form.bom()), QStringLiteral("100|P100|台灯|1|个|01|3001|1"));
+        EXPECT_EQ(form.bom().Model, QStringLiteral("T-1"));
+        EXPECT_EQ(fields(form, {"TxtName", "TxtModel", "TxtUnit"}), QStringLiteral("台灯|T-1|个"));
+        expectPending(form, true);
     });
-    boxes.verify();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, ParentItemEntry,
-    ::testing::Values(ItemCase{"unknown", 0, "NOPE", "输入的代码找不到对应的商品,请输入正确的商品代码或按 F7 查询!"},
-                      ItemCase{"notAssembly", 0, "C200", "输入的商品不是组合件,请重新输入或按F7查询!"},
-                      ItemCase{"quoteCannotBeTyped", 0, "P1'00", nullptr},
-                      ItemCase{"accepted", 0, "P100", nullptr}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, ParentItemEntry,
+                         ::testing::Values(ItemCase{"unknown", "NOPE",
+                                                    "输入的代码找不到对应的商品,请输入正确的商品代码或按 F7 查询!"},
+                                           ItemCase{"notAssembly", "C200", "输入的商品不是组合件,请重新输入或按F7查询!"},
+                                           ItemCase{"quoteCannotBeTyped", "P1'00", nullptr},
+                                           ItemCase{"accepted", "P100", nullptr}),
+                         kCaseName);
 
 TEST_F(EditorTest, ParentItemHeldByAChildRestoresTheCodeAndKeepsEarlierEdits)
 {
@@ -247,13 +202,11 @@ TEST_F(EditorTest, ParentItemHeldByAChildRestoresTheCodeAndKeepsEarlierEdits)
             EXPECT_EQ(textBox(form, "TxtNumber")->text(), QStringLiteral("P101"));
             EXPECT_EQ(form.bom().ItemID, data::kChandelier);
             EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
-            EXPECT_EQ(form.isModified(), editedBefore);
-            EXPECT_EQ(toolButton(form, "Save")->isEnabled(), editedBefore);
+            expectPending(form, editedBefore);
             // The restored code is the BOM's own: leaving now passes quietly.
             pressKey(textBox(form, "TxtNumber"), Qt::Key_Tab);
             EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
         });
-        boxes.verify();
     }
 }
 
@@ -265,7 +218,7 @@ TEST_F(EditorTest, LeavingTheParentItemUnchangedOrEmptyRunsNoQuery)
         focusControl(textBox(form, "TxtNumber"));
         pressKey(textBox(form, "TxtNumber"), Qt::Key_Tab);   // unchanged
         enterField(form, "TxtNumber", QString());             // empty
-        EXPECT_TRUE(statements().isEmpty()) << statements().join(QStringLiteral("\n")).toStdString();
+        EXPECT_EQ(statements(), QStringList());
         EXPECT_EQ(form.bom().ItemID, data::kLamp);
         EXPECT_FALSE(form.isModified());
     });
@@ -284,7 +237,6 @@ TEST_F(EditorTest, ParentItemLeftByTheMouseIsCheckedAndTakesTheFocusBack)
         EXPECT_EQ(form.focusWidget(), number);
         EXPECT_EQ(form.bom().ItemID, 0);
     });
-    boxes.verify();
 }
 
 TEST_F(EditorTest, EnterMovesOnLikeTabThroughTheChecks)
@@ -306,79 +258,43 @@ TEST_F(EditorTest, EnterMovesOnLikeTabThroughTheChecks)
         pressKey(textBox(form, "TxtNumber"), Qt::Key_Return);   // refused: stays
         EXPECT_EQ(form.focusWidget(), textBox(form, "TxtNumber"));
     });
-    boxes.verify();
-}
-
-TEST_F(EditorTest, NumberAndNameAreTakenAsTyped)
-{
-    prepareCall(data::kLampBom);
-    runEditor([](FrmBom &form) {
-        enterField(form, "TxtBomNumber", QStringLiteral("BOM-009"));
-        EXPECT_EQ(form.bom().BomNumber, QStringLiteral("BOM-009"));
-        EXPECT_TRUE(form.isModified());
-        enterField(form, "TxtBomName", QStringLiteral("新台灯"));
-        EXPECT_EQ(form.bom().BomName, QStringLiteral("新台灯"));
-    });
-    EXPECT_EQ(boxes.count(), 0);
 }
 
 TEST_F(EditorTest, F7OnTheParentItemFillsTheHeaderFromThePickList)
 {
     pick.enqueue(PickAnswer::cancel());
+    pick.enqueue(PickAnswer::fail(ComError(errc::CannotCreateObject, QStringLiteral("PickView"), QStringLiteral("无法创建对象"))));
     pick.enqueue(PickAnswer::item(data::kLamp, QStringLiteral("P100"), QStringLiteral("台灯"), QStringLiteral("T-1"),
                                   1, 1, 3001));
+    boxes.expectExact(QStringLiteral("数据读取错误,无法创建对象"), mb::OK, mb::Exclamation);
     prepareCall(0, 5);
     runEditor([](FrmBom &form) {
         QLineEdit *number = textBox(form, "TxtNumber");
         focusControl(number);
-        pressKey(number, Qt::Key_F7);   // cancelled: nothing changes
+        for (int i = 0; i < 2; ++i)   // cancelled, then failing: nothing changes
+            pressKey(number, Qt::Key_F7);
+        EXPECT_TRUE(form.isVisible());
         EXPECT_FALSE(form.isModified());
         EXPECT_TRUE(number->text().isEmpty());
         pressKey(number, Qt::Key_F7);
-        EXPECT_EQ(number->text(), QStringLiteral("P100"));
-        EXPECT_EQ(textBox(form, "TxtName")->text(), QStringLiteral("台灯"));
-        EXPECT_EQ(textBox(form, "TxtModel")->text(), QStringLiteral("T-1"));
-        EXPECT_EQ(textBox(form, "TxtUnit")->text(), QStringLiteral("个"));
-        EXPECT_EQ(form.bom().ItemID, data::kLamp);
+        EXPECT_EQ(fields(form, {"TxtNumber", "TxtName", "TxtModel", "TxtUnit"}), QStringLiteral("P100|台灯|T-1|个"));
+        EXPECT_EQ(parentItem(form.bom()), QStringLiteral("100|P100|台灯|1|个|01|3001|1"));
         EXPECT_EQ(form.bom().GroupID, 5);
-        EXPECT_EQ(form.bom().MeasureUnitNumber, QStringLiteral("01"));
-        EXPECT_EQ(form.bom().AuxClassID, 3001);
-        EXPECT_TRUE(form.isModified());
-        EXPECT_TRUE(toolButton(form, "Save")->isEnabled());
+        expectPending(form, true);
         // The picked code is the BOM's own now: leaving runs no check.
         pressKey(number, Qt::Key_Tab);
         EXPECT_EQ(form.focusWidget(), textBox(form, "TxtAuxProp"));
     });
-    ASSERT_EQ(pick.calls().size(), 2u);
-    const PickCall &call = pick.calls()[1];
+    ASSERT_EQ(pick.calls().size(), 3u);
+    const PickCall &call = pick.calls()[2];
     EXPECT_EQ(call.method, QStringLiteral("ItemLookup"));
     ASSERT_EQ(call.args.size(), 4u);
     EXPECT_EQ(call.args[0].type(), Variant::Type::Int16);
     EXPECT_EQ(call.args[0].toInt32(), 4);
     EXPECT_EQ(call.args[1].toString(), QString());
     EXPECT_EQ(call.args[2].toString(), QStringLiteral(" X2.FIsBOM=1 "));
-    ASSERT_TRUE(call.paramsPassed);
-    ASSERT_EQ(call.params.size(), 3u);
-    EXPECT_EQ(call.params[0].first, QStringLiteral("BeShortNumber"));
-    EXPECT_FALSE(call.params[0].second.toBool());
-    EXPECT_EQ(call.params[1].first, QStringLiteral("GetDataType"));
-    EXPECT_EQ(call.params[1].second.toInt32(), 1);
-    EXPECT_EQ(call.params[2].first, QStringLiteral("FirstShow"));
-    EXPECT_EQ(call.params[2].second.toInt32(), 1);
-    EXPECT_EQ(boxes.count(), 0);
-}
-
-TEST_F(EditorTest, F7LookupThatFailsShowsTheReadErrorWithExclamation)
-{
-    pick.enqueue(PickAnswer::fail(ComError(errc::CannotCreateObject, QStringLiteral("PickView"), QStringLiteral("无法创建对象"))));
-    boxes.expectExact(QStringLiteral("数据读取错误,无法创建对象"), mb::OK, mb::Exclamation);
-    prepareCall(0);
-    runEditor([](FrmBom &form) {
-        pressKey(textBox(form, "TxtNumber"), Qt::Key_F7);
-        EXPECT_TRUE(form.isVisible());
-        EXPECT_FALSE(form.isModified());
-    });
-    boxes.verify();
+    EXPECT_TRUE(call.paramsPassed);
+    EXPECT_EQ(params(call), QStringLiteral("BeShortNumber=False|GetDataType=1|FirstShow=1"));
 }
 
 TEST_F(EditorTest, F7OnTheAuxiliaryPropertyNeedsAParentItem)
@@ -397,14 +313,9 @@ TEST_F(EditorTest, F7OnTheAuxiliaryPropertyNeedsAParentItem)
         EXPECT_EQ(form.bom().AuxProp, QStringLiteral("蓝色"));
     });
     ASSERT_EQ(baseFind.sessions().size(), 1u);
-    const BaseFindSession &s = baseFind.sessions()[0];
-    EXPECT_EQ(s.names(), (std::vector<QString>{"ActiveConnection", "ItemID", "ItemClass", "AuxFilter", "OnlyDetail"}));
-    EXPECT_TRUE(s.value(QStringLiteral("ActiveConnection")).isObject());
-    EXPECT_EQ(s.value(QStringLiteral("ItemID")).toInt32(), data::kLamp);
-    EXPECT_EQ(s.value(QStringLiteral("ItemClass")).toInt32(), 4);
-    EXPECT_EQ(s.value(QStringLiteral("AuxFilter")).toInt32(), 1);
-    EXPECT_TRUE(s.value(QStringLiteral("OnlyDetail")).toBool());
-    EXPECT_EQ(s.shows, 1);
+    EXPECT_EQ(params(baseFind.sessions()[0]),
+              QStringLiteral("ActiveConnection=<object>|ItemID=100|ItemClass=4|AuxFilter=1|OnlyDetail=True"));
+    EXPECT_EQ(baseFind.sessions()[0].shows, 1);
 }
 
 struct AuxCase
@@ -419,8 +330,7 @@ struct AuxCase
     bool queries;
 };
 
-class AuxPropEntry : public EditorTest, public ::testing::WithParamInterface<AuxCase>
-{};
+using AuxPropEntry = EditorCases<AuxCase>;
 
 TEST_P(AuxPropEntry, TypedCodeOrNameIsResolved)
 {
@@ -440,7 +350,6 @@ TEST_P(AuxPropEntry, TypedCodeOrNameIsResolved)
         EXPECT_EQ(!statements().isEmpty(), c.queries);
         EXPECT_EQ(form.isModified(), modifiedBefore || (!c.refused && c.queries));
     });
-    boxes.verify();
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, AuxPropEntry,
@@ -451,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, AuxPropEntry,
                                            AuxCase{"numberOfTheLoaded", nullptr, "R", "红色", data::kRed, false, true},
                                            AuxCase{"unknown", nullptr, "Q", "Q", data::kRed, true, true},
                                            AuxCase{"empty", nullptr, "", "", data::kRed, false, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         kCaseName);
 
 // --- keys ------------------------------------------------------------------
 
@@ -460,22 +369,17 @@ TEST_F(EditorTest, QuotesAreSwallowedEverywhereAndTheNumberRefusesMore)
     prepareCall(data::kLampBom);
     runEditor([](FrmBom &form) {
         const QString typed = QStringLiteral("a'b\"c,d.e`f");
-        struct Expect
-        {
-            const char *name;
-            const char *result;
-        };
-        for (const Expect &e : {Expect{"TxtBomNumber", "abcdef"}, Expect{"TxtBomName", "abc,d.e`f"},
-                                Expect{"TxtNumber", "abc,d.e`f"}, Expect{"TxtAuxProp", "abc,d.e`f"}}) {
-            QLineEdit *box = textBox(form, e.name);
+        for (const char *name : {"TxtBomNumber", "TxtBomName", "TxtNumber", "TxtAuxProp"}) {
+            const QString expected = QLatin1String(name) == QLatin1String("TxtBomNumber") ? QStringLiteral("abcdef")
+                                                                                          : QStringLiteral("abc,d.e`f");
+            QLineEdit *box = textBox(form, name);
             box->clear();
             typeText(box, typed);
-            EXPECT_EQ(box->text(), QString::fromUtf8(e.result)) << e.name;
-            // Pasted text loses them as well.
+            EXPECT_EQ(box->text(), expected) << name;
             box->clear();
             QApplication::clipboard()->setText(typed);
             pressKey(box, Qt::Key_V, Qt::ControlModifier);
-            EXPECT_EQ(box->text(), QString::fromUtf8(e.result)) << e.name << " pasted";
+            EXPECT_EQ(box->text(), expected) << name << " pasted";
         }
         // The grid's cell editor as well.
         GridView *view = gridView(form);
@@ -496,11 +400,11 @@ TEST_F(EditorTest, EscClosesAtOnceWithUnsavedChanges)
         gReturnOK = returnOK;
         runEditor([](FrmBom &form) {
             enterField(form, "TxtBomName", QStringLiteral("不保存"));
-            ASSERT_TRUE(form.isModified());
+            EXPECT_EQ(form.bom().BomName, QStringLiteral("不保存"));
+            expectPending(form, true);
             pressKey(textBox(form, "TxtBomName"), Qt::Key_Escape);
             EXPECT_FALSE(form.isVisible());
         });
-        EXPECT_EQ(boxes.count(), 0);
         EXPECT_EQ(gReturnOK, returnOK);
         EXPECT_EQ(gBomID, data::kLampBom);
     }
@@ -511,7 +415,6 @@ TEST_F(EditorTest, TimerOffersDeleteRowOnlyInTheGridAboveTheEntryRow)
 {
     prepareCall(data::kLampBom);
     runEditor([](FrmBom &form) {
-        QAction *deleteRow = toolButton(form, "DeleteRow");
         struct Step
         {
             const char *what;
@@ -525,7 +428,7 @@ TEST_F(EditorTest, TimerOffersDeleteRowOnlyInTheGridAboveTheEntryRow)
             else
                 setCursor(form, 3, s.row);
             form.Timer1_Timer();
-            EXPECT_EQ(deleteRow->isEnabled(), s.enabled) << s.what;
+            EXPECT_EQ(toolButton(form, "DeleteRow")->isEnabled(), s.enabled) << s.what;
         }
     });
     prepareCall(data::kEmptyBom);   // a grid of one row
@@ -545,7 +448,7 @@ TEST_F(EditorTest, PointerIsTheHourglassDuringAClickAndDefaultOnActivation)
         QApplication::sendEvent(&form, &activate);
         EXPECT_EQ(pointer.pointer(), pointer::Default);
         pointer.clear();
-        form.Toolbar1_ButtonClick(QStringLiteral("Save"));   // nothing to save
+        click(form, "Save");   // nothing to save
         EXPECT_EQ(pointer.changes(), (std::vector<int>{pointer::Hourglass, pointer::Default}));
     });
 }

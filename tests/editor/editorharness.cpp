@@ -112,6 +112,77 @@ QString EditorTest::scalar(const QString &sql)
     return value.isNull() ? QStringLiteral("<null>") : value.toString();
 }
 
+QStringList EditorTest::writes() const
+{
+    QStringList out;
+    for (const QString &statement : m_statements)
+        if (!statement.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
+            out << statement;
+    return out;
+}
+
+QString cells(const GridModel &grid, int row, std::initializer_list<int> cols)
+{
+    QStringList out;
+    for (int col : cols)
+        out << grid.text(col, row);
+    return out.join(QLatin1Char('|'));
+}
+
+QString fields(FrmBom &form, std::initializer_list<const char *> names)
+{
+    QStringList out;
+    for (const char *name : names)
+        out << textBox(form, name)->text();
+    return out.join(QLatin1Char('|'));
+}
+
+QString parentItem(const BOM &bom)
+{
+    return QStringList{QString::number(bom.ItemID), bom.ItemNumber, bom.ItemName,
+                       QString::number(bom.MeasureUnitID), bom.MeasureUnit, bom.MeasureUnitNumber,
+                       QString::number(bom.AuxClassID), QString::number(bom.UnitGroupID)}
+        .join(QLatin1Char('|'));
+}
+
+namespace {
+
+QString shown(const Variant &value)
+{
+    if (value.isObject())
+        return QStringLiteral("<object>");
+    return value.isNull() ? QStringLiteral("<null>") : value.toString();
+}
+
+} // namespace
+
+QString params(const PickCall &call)
+{
+    QStringList out;
+    for (const auto &[name, value] : call.params)
+        out << name + QLatin1Char('=') + shown(value);
+    return out.join(QLatin1Char('|'));
+}
+
+QString params(const BaseFindSession &session)
+{
+    QStringList out;
+    for (const QString &name : session.names())
+        out << name + QLatin1Char('=') + shown(session.value(name));
+    return out.join(QLatin1Char('|'));
+}
+
+void expectPending(FrmBom &form, bool pending)
+{
+    EXPECT_EQ(form.isModified(), pending);
+    EXPECT_EQ(toolButton(form, "Save")->isEnabled(), pending);
+}
+
+void click(FrmBom &form, const char *key)
+{
+    form.Toolbar1_ButtonClick(QString::fromLatin1(key));
+}
+
 QLineEdit *textBox(FrmBom &form, const char *name)
 {
     auto *box = form.findChild<QLineEdit *>(QString::fromLatin1(name));

@@ -55,7 +55,7 @@ inline constexpr int32_t kBulbClass = 50;   // substitute class TH01 灯泡类
 
 class EditorTest : public ::testing::Test
 {
-protected:
+public:
     void SetUp() override;
     void TearDown() override;
 
@@ -75,6 +75,8 @@ protected:
     const QStringList &statements() const { return m_statements; }
     // The next statement containing `fragment` fails as the database would.
     void failStatement(const QString &fragment) { m_failOn = fragment; }
+    // Statements run since countStatements() other than SELECTs.
+    QStringList writes() const;
 
     MessageBoxRecorder boxes;
     PointerRecorder pointer;
@@ -90,6 +92,26 @@ private:
     bool m_counting = false;
     QString m_failOn;
 };
+
+// Table-driven cases: a struct with a `name` that names the instantiations.
+template <typename Case>
+class EditorCases : public EditorTest, public ::testing::WithParamInterface<Case>
+{};
+inline constexpr auto kCaseName = [](const auto &info) { return std::string(info.param.name); };
+
+// Several values in one comparable text, joined by '|'.
+QString cells(const GridModel &grid, int row, std::initializer_list<int> cols);
+QString fields(FrmBom &form, std::initializer_list<const char *> names);
+// The BOM's parent item as copied from the header: id, number, name, unit
+// id, unit name, unit number, auxiliary class, unit group.
+QString parentItem(const BOM &bom);
+// Lookup parameters as "name=value" joined by '|'.
+QString params(const PickCall &call);
+QString params(const BaseFindSession &session);
+// A pending edit: the modified flag and "Save" enabled, which go together.
+void expectPending(FrmBom &form, bool pending);
+// Toolbar1_ButtonClick with the button's key.
+void click(FrmBom &form, const char *key);
 
 // Controls by name.
 QLineEdit *textBox(FrmBom &form, const char *name);

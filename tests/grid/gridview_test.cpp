@@ -7,7 +7,6 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
-#include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -15,6 +14,8 @@
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 using torvel::CellValidator;
 using torvel::GridModel;
@@ -25,7 +26,14 @@ namespace {
 struct Leave {
     int col, row, newCol, newRow;
     QString textSeen;   // the left cell's text as the handler read it
+    bool operator==(const Leave &) const = default;
+    friend void PrintTo(const Leave &l, std::ostream *os)
+    {
+        *os << '(' << l.col << ',' << l.row << ")->(" << l.newCol << ',' << l.newRow << ") \""
+            << l.textSeen.toStdString() << '"';
+    }
 };
+using Leaves = std::vector<Leave>;
 
 struct Cell {
     int col, row;
@@ -40,7 +48,6 @@ protected:
     {
         for (int c = 10; c <= 19; ++c)
             model.setColHidden(c, true);
-        model.setColumnHeader(2, QStringLiteral("子商品代码"));
         model.setColWidth(1, 11.87);
         model.setCol(3);
         model.setRow(-1);
@@ -62,23 +69,28 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
         view.setFocus();
 
-        QObject::connect(&view, &GridView::leaveCell,
-                         [this](int col, int row, int newCol, int newRow, bool *cancel) {
-                             leaves.push_back({col, row, newCol, newRow, model.text(col, row)});
-                             *cancel = cancelLeave;
-                         });
-        QObject::connect(&view, &GridView::keyDown,
-                         [this](int key, Qt::KeyboardModifiers mods, bool *handled) {
-                             keys.push_back({key, int(mods)});
-                             if (key == handleKey)
-                                 *handled = true;
-                         });
+        QObject::connect(&view, &GridView::leaveCell, [this](int col, int row, int newCol, int newRow, bool *cancel) {
+            leaves.push_back({col, row, newCol, newRow, model.text(col, row)});
+            *cancel = cancelLeave;
+        });
+        QObject::connect(&view, &GridView::keyDown, [this](int key, Qt::KeyboardModifiers mods, bool *handled) {
+            keys.push_back({key, int(mods)});
+            *handled = key == handleKey;
+        });
     }
 
     void place(int col, int row)
     {
         model.setActiveCell(col, row);
         ASSERT_EQ(view.currentIndex(), model.index(row - 1, col - 1));
+    }
+    // The view's cursor and the model's active cell agree on (col, row).
+    void expectAt(int col, int row)
+    {
+        EXPECT_EQ(view.currentIndex().column() + 1, col);
+        EXPECT_EQ(view.currentIndex().row() + 1, row);
+        EXPECT_EQ(model.ActiveCol(), col);
+        EXPECT_EQ(model.ActiveRow(), row);
     }
 
     // Keys go where a user's would: to the open editor, else to the grid.
@@ -88,24 +100,22 @@ protected:
         for (QChar c : text)
             QTest::keyClick(keyTarget(), c.toLatin1());
     }
-    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) { QTest::keyClick(keyTarget(), key, mods); }
+    QPoint centre(int col, int row) { return view.visualRect(model.index(row - 1, col - 1)).center(); }
+    void click(int col, int row) { QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centre(col, row)); }
+    void commit(const QString &imeText, QWidget *target)
     {
-        QTest::keyClick(keyTarget(), key, mods);
+        QInputMethodEvent ime;
+        ime.setCommitString(imeText);
+        QApplication::sendEvent(target, &ime);
     }
-    void click(int col, int row)
-    {
-        const QRect r = view.visualRect(model.index(row - 1, col - 1));
-        ASSERT_TRUE(r.isValid());
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, r.center());
-    }
-    Cell current() const { return {view.currentIndex().column() + 1, view.currentIndex().row() + 1}; }
 
     GridModel model{19, 5};
     QWidget window;
     QLineEdit other;
     GridView view;
     QToolButton toolButton;
-    std::vector<Leave> leaves;
+    Leaves leaves;
     std::vector<std::pair<int, int>> keys;
     bool cancelLeave = false;
     int handleKey = 0;
@@ -143,21 +153,12 @@ TEST_F(GridViewTest, LeaveCellOncePerKeyMove)
         leaves.clear();
         if (!c.typed.isEmpty()) {
             type(c.typed);
-            ASSERT_TRUE(view.isEditing());
             EXPECT_EQ(view.editorText(), c.typed);
             EXPECT_EQ(model.text(c.from.col, c.from.row), QString()) << "not committed while typing";
         }
         press(c.key, c.mods);
-        ASSERT_EQ(leaves.size(), 1u);
-        EXPECT_EQ(leaves[0].col, c.from.col);
-        EXPECT_EQ(leaves[0].row, c.from.row);
-        EXPECT_EQ(leaves[0].newCol, c.to.col);
-        EXPECT_EQ(leaves[0].newRow, c.to.row);
-        EXPECT_EQ(leaves[0].textSeen, c.typed) << "the handler reads what was typed";
-        EXPECT_EQ(current().col, c.to.col);
-        EXPECT_EQ(current().row, c.to.row);
-        EXPECT_EQ(model.ActiveCol(), c.to.col);
-        EXPECT_EQ(model.ActiveRow(), c.to.row);
+        EXPECT_EQ(leaves, (Leaves{{c.from.col, c.from.row, c.to.col, c.to.row, c.typed}}));
+        expectAt(c.to.col, c.to.row);
         EXPECT_FALSE(view.isEditing());
     }
 }
@@ -166,37 +167,24 @@ TEST_F(GridViewTest, LeaveCellForMouseMoves)
 {
     place(2, 2);
     click(5, 4);
-    ASSERT_EQ(leaves.size(), 1u);
-    EXPECT_EQ(leaves[0].newCol, 5);
-    EXPECT_EQ(leaves[0].newRow, 4);
-    EXPECT_EQ(model.ActiveCol(), 5);
-    EXPECT_EQ(model.ActiveRow(), 4);
-
-    click(5, 4);
-    EXPECT_EQ(leaves.size(), 1u) << "clicking the active cell leaves nothing";
+    click(5, 4);   // the active cell: nothing to leave
+    EXPECT_EQ(leaves, (Leaves{{2, 2, 5, 4, {}}}));
+    expectAt(5, 4);
 
     // Dragging with the button down does not walk the cursor.
-    const QRect from = view.visualRect(model.index(3, 4));
-    const QRect to = view.visualRect(model.index(1, 1));
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from.center());
-    QMouseEvent drag(QEvent::MouseMove, QPointF(to.center()), view.viewport()->mapToGlobal(QPointF(to.center())),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    const QPoint to = centre(2, 2);
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, centre(5, 4));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(to), view.viewport()->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view.viewport(), &drag);
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to.center());
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
     EXPECT_EQ(leaves.size(), 1u);
-    EXPECT_EQ(current().col, 5);
-    EXPECT_EQ(current().row, 4);
+    expectAt(5, 4);
 
     type(QStringLiteral("kg"));
-    ASSERT_TRUE(view.isEditing());
     click(6, 1);
-    ASSERT_EQ(leaves.size(), 2u);
-    EXPECT_EQ(leaves[1].col, 5);
-    EXPECT_EQ(leaves[1].row, 4);
-    EXPECT_EQ(leaves[1].newCol, 6);
-    EXPECT_EQ(leaves[1].newRow, 1);
-    EXPECT_EQ(leaves[1].textSeen, QStringLiteral("kg"));
-    EXPECT_EQ(current().col, 6);
+    EXPECT_EQ(leaves.back(), (Leave{5, 4, 6, 1, QStringLiteral("kg")}));
+    expectAt(6, 1);
 }
 
 TEST_F(GridViewTest, CancelKeepsCursorAndTypedText)
@@ -205,19 +193,11 @@ TEST_F(GridViewTest, CancelKeepsCursorAndTypedText)
     cancelLeave = true;
     type(QStringLiteral("abc"));
     press(Qt::Key_Tab);
-    ASSERT_EQ(leaves.size(), 1u);
-    EXPECT_EQ(current().col, 2);
-    EXPECT_EQ(current().row, 2);
-    EXPECT_EQ(model.ActiveCol(), 2);
-    EXPECT_EQ(model.text(2, 2), QStringLiteral("abc"));
-
     click(4, 3);
-    EXPECT_EQ(leaves.size(), 2u);
-    EXPECT_EQ(current().col, 2);
-    EXPECT_EQ(current().row, 2);
     press(Qt::Key_Down);
     EXPECT_EQ(leaves.size(), 3u);
-    EXPECT_EQ(current().row, 2);
+    expectAt(2, 2);
+    EXPECT_EQ(model.text(2, 2), QStringLiteral("abc"));
 
     // Esc drops the typing: nothing committed, nothing left.
     type(QStringLiteral("zz"));
@@ -229,8 +209,7 @@ TEST_F(GridViewTest, CancelKeepsCursorAndTypedText)
     cancelLeave = false;
     press(Qt::Key_Down);
     EXPECT_EQ(leaves.size(), 4u);
-    EXPECT_EQ(current().row, 3);
-    EXPECT_EQ(model.text(2, 2), QStringLiteral("abc"));
+    expectAt(2, 3);
 }
 
 TEST_F(GridViewTest, HandlerRewriteSurvivesAndHandlerMayGrowTheGrid)
@@ -253,41 +232,27 @@ TEST_F(GridViewTest, HandlerRewriteSurvivesAndHandlerMayGrowTheGrid)
     press(Qt::Key_Tab);
     EXPECT_EQ(model.MaxRows(), 6);
     EXPECT_EQ(model.text(7, 5), QStringLiteral("3"));
-    EXPECT_EQ(current().col, 8);
     press(Qt::Key_Down);
-    EXPECT_EQ(current().row, 6);
+    expectAt(8, 6);
 }
 
 TEST_F(GridViewTest, ToolbarCommandCommitsEditorAndStopsOnCancel)
 {
     int ran = 0;
-    QObject::connect(&toolButton, &QToolButton::clicked, [&] {
-        if (view.commitAndLeave())
-            ++ran;
-    });
-    struct Case {
-        bool cancel;
-        int ran;
-    };
-    for (const Case c : {Case{false, 1}, Case{true, 0}}) {
-        SCOPED_TRACE(c.cancel);
+    QObject::connect(&toolButton, &QToolButton::clicked, [&] { ran += view.commitAndLeave(); });
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel);
         ran = 0;
         leaves.clear();
         model.clearAll();
         place(2, 3);
-        cancelLeave = c.cancel;
+        cancelLeave = cancel;
         type(QStringLiteral("A01"));
-        ASSERT_TRUE(view.isEditing());
         QTest::mouseClick(&toolButton, Qt::LeftButton);
-        EXPECT_EQ(ran, c.ran);
-        ASSERT_EQ(leaves.size(), 1u);
-        EXPECT_EQ(leaves[0].col, 2);
-        EXPECT_EQ(leaves[0].row, 3);
-        EXPECT_EQ(leaves[0].newCol, 0);
-        EXPECT_EQ(leaves[0].newRow, 0);
-        EXPECT_EQ(leaves[0].textSeen, QStringLiteral("A01"));
+        EXPECT_EQ(ran, cancel ? 0 : 1);
+        EXPECT_EQ(leaves, (Leaves{{2, 3, 0, 0, QStringLiteral("A01")}}));
         EXPECT_EQ(model.text(2, 3), QStringLiteral("A01"));
-        EXPECT_EQ(current().row, 3);
+        expectAt(2, 3);
         EXPECT_TRUE(view.hasGridFocus()) << "the button must not take the focus";
     }
     cancelLeave = false;
@@ -313,34 +278,26 @@ TEST_F(GridViewTest, ToolbarCommandCommitsEditorAndStopsOnCancel)
 
 TEST_F(GridViewTest, KeyDownArrivesInsideAnOpenEditor)
 {
+    using Keys = std::vector<std::pair<int, int>>;
     place(2, 2);
     type(QStringLiteral("x"));
     ASSERT_TRUE(view.isEditing());
-    ASSERT_EQ(keys.size(), 1u) << "the key that opened the editor is raised once";
-    EXPECT_EQ(keys[0].first, int(Qt::Key_X));
+    EXPECT_EQ(keys, (Keys{{Qt::Key_X, 0}})) << "the key that opened the editor is raised once";
 
     QObject::connect(&view, &GridView::keyDown, [this](int key, Qt::KeyboardModifiers, bool *) {
         if (key == Qt::Key_F7)
             model.SetText(model.ActiveCol(), model.ActiveRow(), QStringLiteral("P100"));
     });
-    press(Qt::Key_F7);
-    ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[1].first, int(Qt::Key_F7));
-    EXPECT_EQ(keys[1].second, int(Qt::NoModifier));
-    EXPECT_EQ(view.editorText(), QStringLiteral("P100")) << "the lookup's result replaces the typing";
-
-    // QTest presses Shift itself first, as a keyboard would.
     keys.clear();
+    press(Qt::Key_F7);
+    EXPECT_EQ(view.editorText(), QStringLiteral("P100")) << "the lookup's result replaces the typing";
+    // QTest presses Shift itself first, as a keyboard would.
     press(Qt::Key_F9, Qt::ShiftModifier);
-    ASSERT_EQ(keys.size(), 2u);
-    EXPECT_EQ(keys[0].first, int(Qt::Key_Shift));
-    EXPECT_EQ(keys[1].first, int(Qt::Key_F9));
-    EXPECT_EQ(keys[1].second, int(Qt::ShiftModifier));
+    EXPECT_EQ(keys, (Keys{{Qt::Key_F7, 0}, {Qt::Key_Shift, Qt::ShiftModifier}, {Qt::Key_F9, Qt::ShiftModifier}}));
     EXPECT_TRUE(view.isEditing());
 
     handleKey = Qt::Key_Y;   // a handled key never reaches the editor
     type(QStringLiteral("y"));
-    EXPECT_EQ(view.editorText(), QStringLiteral("P100"));
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 2), QStringLiteral("P100"));
 }
@@ -349,16 +306,13 @@ TEST_F(GridViewTest, LockedCellCannotBeEdited)
 {
     model.SetText(3, 2, QStringLiteral("名称"));
     place(3, 2);
-    EXPECT_FALSE(model.flags(model.index(1, 2)) & Qt::ItemIsEditable);
     type(QStringLiteral("xyz"));
     EXPECT_FALSE(view.isEditing());
     press(Qt::Key_F2);
     EXPECT_FALSE(view.isEditing());
-    const QRect r = view.visualRect(model.index(1, 2));
-    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, centre(3, 2));
     EXPECT_FALSE(view.isEditing());
     EXPECT_EQ(model.text(3, 2), QStringLiteral("名称"));
-    EXPECT_EQ(model.data(model.index(1, 2), Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 192));
 
     // Unlocked again, the same keys edit it.
     model.setCol(3);
@@ -393,34 +347,23 @@ TEST_F(GridViewTest, NumberCellStoresOnlyValuesWithinItsBoundsAndDecimals)
         EXPECT_EQ(model.text(8, 2), c.stored);
         EXPECT_FALSE(view.isEditing());
     }
-    model.SetText(8, 2, QStringLiteral("5"));
-    EXPECT_EQ(model.data(model.index(1, 7)).toString(), QStringLiteral("5.00"));
 }
 
 TEST_F(GridViewTest, SwallowedCharactersNeverReachACell)
 {
     view.setSwallowedCharacters(QStringLiteral("\"'"));
 
-    // Typed, also as the key that would open the editor.
+    // Typed, also as the key that would open the editor; pasted; composed.
     model.SetText(2, 2, QStringLiteral("keep"));
     place(2, 2);
     type(QStringLiteral("\""));
     EXPECT_FALSE(view.isEditing());
     EXPECT_EQ(model.text(2, 2), QStringLiteral("keep"));
     type(QStringLiteral("a\"b'c"));
-    EXPECT_EQ(view.editorText(), QStringLiteral("abc"));
-
-    // Pasted.
     QApplication::clipboard()->setText(QStringLiteral("x\"y'z"));
     press(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(view.editorText(), QStringLiteral("abcxyz"));
-
-    // Composed by an input method.
-    QInputMethodEvent ime;
-    ime.setCommitString(QStringLiteral("'q\""));
-    QApplication::sendEvent(view.cellEditor(), &ime);
-    EXPECT_EQ(view.editorText(), QStringLiteral("abcxyzq"));
-
+    commit(QStringLiteral("'q\""), view.cellEditor());
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 2), QStringLiteral("abcxyzq"));
 
@@ -428,31 +371,22 @@ TEST_F(GridViewTest, SwallowedCharactersNeverReachACell)
     // alone, anything else opens the editor without the swallowed part.
     model.SetText(2, 3, QStringLiteral("keep"));
     place(2, 3);
-    QInputMethodEvent onlyQuote;
-    onlyQuote.setCommitString(QStringLiteral("\""));
-    QApplication::sendEvent(&view, &onlyQuote);
+    commit(QStringLiteral("\""), &view);
     EXPECT_FALSE(view.isEditing());
     EXPECT_EQ(model.text(2, 3), QStringLiteral("keep"));
-    QInputMethodEvent word;
-    word.setCommitString(QStringLiteral("商'品"));
-    QApplication::sendEvent(&view, &word);
+    commit(QStringLiteral("商'品"), &view);
     ASSERT_TRUE(view.isEditing());
-    EXPECT_EQ(view.editorText(), QStringLiteral("商品"));
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 3), QStringLiteral("商品"));
     // The usual way: a preedit first, then the commit.
-    model.SetText(2, 3, QStringLiteral("keep"));
     place(2, 3);
     QInputMethodEvent preedit(QStringLiteral("sp"), {});
     QApplication::sendEvent(&view, &preedit);
-    QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("\"货'物"));
-    QApplication::sendEvent(&view, &commit);
+    commit(QStringLiteral("\"货'物"), &view);
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 3), QStringLiteral("货物"));
 
-    // In a number cell too.
-    place(7, 2);
+    place(7, 2);   // a number cell
     type(QStringLiteral("4'2"));
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(7, 2), QStringLiteral("42"));
@@ -464,27 +398,30 @@ TEST_F(GridViewTest, CodeMovesAndRowChangesRaiseNoLeaveCell)
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
     place(2, 3);
     model.setActiveCell(5, 4);
-    EXPECT_EQ(current().col, 5);
-    EXPECT_EQ(current().row, 4);
-
-    // Deleting the active row leaves the cursor on the row that moved up.
-    model.DeleteRows(4, 1);
-    EXPECT_EQ(current().row, 4);
-    EXPECT_EQ(model.ActiveRow(), 4);
-    // Inserting at the active row puts the cursor on the new row.
+    expectAt(5, 4);
+    model.DeleteRows(4, 1);   // the cursor is on the row that moved up
+    expectAt(5, 4);
     model.SetText(2, 4, QStringLiteral("old"));
-    model.InsertRows(4, 1);
-    EXPECT_EQ(current().row, 4);
+    model.InsertRows(4, 1);   // the cursor is on the new row
+    expectAt(5, 4);
     EXPECT_EQ(model.text(2, 4), QString());
     EXPECT_EQ(model.text(2, 5), QStringLiteral("old"));
-    // Shrinking below the cursor keeps it inside.
     model.setMaxRows(2);
-    EXPECT_EQ(current().row, 2);
-    EXPECT_EQ(model.ActiveRow(), 2);
+    expectAt(5, 2);
     model.setMaxRows(10);
     model.clearAll();
-    EXPECT_EQ(current().row, 2);
+    expectAt(5, 2);
     EXPECT_TRUE(leaves.empty());
+    // The rest of the model's changes, for the tester.
+    model.InsertRows(11, 1);
+    model.setCol(-1);
+    model.setRow(-1);
+    model.setLock(true);
+    model.setMaxCols(25);
+    model.setMaxCols(18);
+    model.setMaxRows(0);
+    model.setMaxRows(1);
+    EXPECT_EQ(model.columnCount(), 18);
 }
 
 TEST_F(GridViewTest, FocusColumnsAndWidths)
@@ -496,7 +433,6 @@ TEST_F(GridViewTest, FocusColumnsAndWidths)
     EXPECT_EQ(view.columnWidth(5), view.pixelsForCharacters(5.12));
     model.setColHidden(4, true);
     EXPECT_TRUE(view.isColumnHidden(3));
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("子商品代码"));
 
     place(2, 2);
     EXPECT_TRUE(view.hasGridFocus());
@@ -518,10 +454,8 @@ TEST(CellValidator, NumberRules)
     };
     const Case cases[] = {
         {"", 0, 99.99, 2, QValidator::Acceptable},
-        {"99.99", 0, 99.99, 2, QValidator::Acceptable},
         {"100", 0, 99.99, 2, QValidator::Invalid},
         {"99.999", 0, 99.99, 2, QValidator::Invalid},
-        {"1.", 0, 99.99, 2, QValidator::Acceptable},
         {".", 0, 99.99, 2, QValidator::Intermediate},
         {"1.5", 0, 100, 0, QValidator::Invalid},
         {"-", 0, 10, 2, QValidator::Invalid},
@@ -529,7 +463,6 @@ TEST(CellValidator, NumberRules)
         {"-11", -10, 10, 2, QValidator::Invalid},
         {"-3", -10, -5, 2, QValidator::Intermediate},
         {"3", 5, 10, 0, QValidator::Intermediate},
-        {"0", 5, 10, 0, QValidator::Intermediate},
         {"1e3", 0, 1e6, 2, QValidator::Invalid},
         {"1 ", 0, 10, 2, QValidator::Invalid},
         {"99999999999999", 0, 99999999999999.0, 4, QValidator::Acceptable},
