@@ -133,6 +133,7 @@ TEST(GridModel, NumberCellInputByCodeAndByTheUser)
         {"1e3", "1000", nullptr},
         {".5", "0.5", "0.5"},
         {"12.345", "12.345", "12.35"},
+        {"99.99", "99.99", "99.99"},   // the maximum itself
         {"99.994", "99.994", nullptr},   // more than the maximum as typed
         {"99.996", "99.996", nullptr},   // rounds to 100.00, above the maximum
         {"-1", "-1", nullptr},
