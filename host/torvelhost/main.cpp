@@ -186,12 +186,14 @@ int runCall(const Options &o)
     torvel::host::ensureDemoDatabase(o.db);
 
     // The demo platform's outside components (pick lists, security, the shared
-    // login) for --user. They are registered in this process's object
-    // registry; see docs/host-interface.md for how the library reaches them.
+    // login) for --user, and the embedded database's stored procedures. They
+    // go into the platform runtime's registries, which the library loaded
+    // below shares with this process.
     {
         const torvel::ConnectionPtr hostConnection = torvel::Connection::open(o.db);
         torvel::host::registerDefaultComponents(hostConnection, o.user);
     }
+    torvel::host::registerHostProcedures();
 
     std::string error;
     if (TV_FAILED(torvel::host::RegisterServer(o.lib, &error))) {

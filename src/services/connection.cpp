@@ -347,7 +347,11 @@ std::shared_ptr<Connection> Connection::open(const QString &connectionString)
     std::shared_ptr<Connection> c(new Connection);
     c->m_connectionString = connectionString;
     c->m_dialect = factory.value()();
-    c->m_qtName = QStringLiteral("torvel-%1").arg(++connectionSerial);
+    // Qt's connection names are process-wide: the object's address keeps the
+    // name unique even beside another copy of this layer with its own counter.
+    c->m_qtName = QStringLiteral("torvel-%1-%2")
+                      .arg(quintptr(c.get()), 0, 16)
+                      .arg(++connectionSerial);
 
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(c->m_dialect->driverName(), c->m_qtName);
