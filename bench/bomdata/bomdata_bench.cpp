@@ -1,8 +1,9 @@
 // The data layer against its floor: loading, adding and updating BOMs of 10,
 // 1,000 and 10,000 lines, and the four lookups over 1,000, 100,000 and
 // 1,000,000 rows, each beside the same database work done with the raw SQLite
-// C API and prepared statements. The databases are built once per process in
-// a temporary folder.
+// C API and prepared statements. The BOM database is built once per process in
+// a temporary folder; the lookup databases are kept between runs (see
+// lookupCacheDir).
 
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
@@ -12,6 +13,9 @@
 #include "ui/grid/gridmodel.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -416,23 +420,36 @@ struct LookupDatabase
     int size = 0;
 };
 
-LookupDatabase &lookupDatabase(int size)
+// The lookup databases take minutes to build at a million rows and are only
+// read, so they are kept between runs: in $TORVEL_BENCH_CACHE, or in a folder
+// under /tmp named by this version. Change the version whenever the schema or
+// the generated rows change; an empty TORVEL_BENCH_CACHE builds afresh in the
+// process's temporary folder.
+constexpr const char *kLookupDataVersion = "lookup-v1";
+
+QString lookupCacheDir()
 {
-    static std::map<int, LookupDatabase *> databases;
-    LookupDatabase *&d = databases[size];
-    if (d)
-        return *d;
-    d = new LookupDatabase;
-    d->size = size;
-    d->path = tempDir().filePath(QStringLiteral("lookup-%1.db").arg(size));
-    d->cnn = Connection::open(d->path);
-    host::createSchema(*d->cnn);
-    host::generateScaleData(*d->cnn, size, 0, 0);   // items S.1 .. S.N, one unit (id 1)
-    d->raw = rawOpen(d->path);
-    rawExec(d->raw, "BEGIN");
+    const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
+    if (!env.isNull() && env.isEmpty())
+        return tempDir().path();
+    const QString dir = env.isNull() ? QStringLiteral("/tmp/torvel-bomdata-bench") : QString::fromLocal8Bit(env);
+    const QString versioned = dir + QLatin1Char('/') + QLatin1String(kLookupDataVersion);
+    if (!QDir().mkpath(versioned))
+        die(QStringLiteral("cannot create ") + versioned);
+    return versioned;
+}
+
+void buildLookupDatabase(const QString &path, int size)
+{
+    ConnectionPtr cnn = Connection::open(path);
+    host::createSchema(*cnn);
+    host::generateScaleData(*cnn, size, 0, 0);   // items S.1 .. S.N, one unit (id 1)
+    cnn->Close();
+    sqlite3 *raw = rawOpen(path);
+    rawExec(raw, "BEGIN");
     {
-        Stmt unit(d->raw, "INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (?,?,?,?,?)");
-        Stmt type(d->raw, "INSERT INTO COM_SysType(FSysTypeID,FNumber,FName,FClassID) VALUES (?,?,?,?)");
+        Stmt unit(raw, "INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (?,?,?,?,?)");
+        Stmt type(raw, "INSERT INTO COM_SysType(FSysTypeID,FNumber,FName,FClassID) VALUES (?,?,?,?)");
         for (int i = 2; i <= size + 1; ++i) {
             const std::string number = "U" + std::to_string(i);
             const std::string name = "单位" + std::to_string(i);
@@ -450,7 +467,33 @@ LookupDatabase &lookupDatabase(int size)
             type.done();
         }
     }
-    rawExec(d->raw, "COMMIT");
+    rawExec(raw, "COMMIT");
+    // Folded back into the main file, so the file renamed into place is whole.
+    rawExec(raw, "PRAGMA wal_checkpoint(TRUNCATE); PRAGMA journal_mode=DELETE;");
+    sqlite3_close(raw);
+}
+
+LookupDatabase &lookupDatabase(int size)
+{
+    static std::map<int, LookupDatabase *> databases;
+    LookupDatabase *&d = databases[size];
+    if (d)
+        return *d;
+    d = new LookupDatabase;
+    d->size = size;
+    d->path = lookupCacheDir() + QStringLiteral("/lookup-%1.db").arg(size);
+    if (!QFileInfo::exists(d->path)) {
+        // Built under another name and renamed: an interrupted build never
+        // leaves a file that looks complete.
+        const QString building = d->path + QStringLiteral(".%1.building").arg(QCoreApplication::applicationPid());
+        QFile::remove(building);
+        buildLookupDatabase(building, size);
+        if (!QFile::rename(building, d->path) && !QFileInfo::exists(d->path))
+            die(QStringLiteral("cannot store ") + d->path);
+        QFile::remove(building);
+    }
+    d->cnn = Connection::open(d->path);
+    d->raw = rawOpen(d->path);
     return *d;
 }
 

@@ -424,12 +424,22 @@ RecordsetPtr Connection::Execute(const QString &text, qint64 *recordsAffected)
             m_hook(text);
         return m_dialect->callProcedure(*this, name, args);
     }
-    return run(m_dialect->translate(text), recordsAffected);
+    // The hook sees the text as it runs before the dialect's own means run it.
+    const bool hooked = bool(m_hook);
+    QString translated;
+    if (hooked) {
+        translated = m_dialect->translate(text);
+        m_hook(translated);
+    }
+    RecordsetPtr rows;
+    if (m_dialect->runShaped(*this, text, recordsAffected, &m_lastInsertId, &rows))
+        return rows;
+    return run(hooked ? translated : m_dialect->translate(text), recordsAffected, hooked);
 }
 
-RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected)
+RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected, bool hookSeen)
 {
-    if (m_hook)
+    if (m_hook && !hookSeen)
         m_hook(text);
     if (m_dialect->runDirect(*this, text, recordsAffected, &m_lastInsertId))
         return nullptr;

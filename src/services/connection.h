@@ -87,7 +87,7 @@ private:
     struct Statements;   // the reusable query, kept out of this header
 
     Connection();
-    RecordsetPtr run(const QString &text, qint64 *recordsAffected);
+    RecordsetPtr run(const QString &text, qint64 *recordsAffected, bool hookSeen = false);
 
     QString m_connectionString;
     QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
@@ -132,6 +132,19 @@ public:
                            Variant *lastInsertId)
     {
         (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId;
+        return false;
+    }
+    // Runs a statement as the library wrote it, before translation, by the
+    // dialect's own faster means (a statement prepared once per shape of
+    // text, its values bound); false leaves it to translate() and the
+    // connection's query. The hook has already seen the translated text. A
+    // statement that returns rows fills `rows` (an empty set when no row
+    // matched); a write fills the rows affected and, when it generated a key,
+    // the key.
+    virtual bool runShaped(Connection &connection, const QString &text, qint64 *recordsAffected,
+                           Variant *lastInsertId, RecordsetPtr *rows)
+    {
+        (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId, (void)rows;
         return false;
     }
     // Called before the database closes: releases what prepare() made.

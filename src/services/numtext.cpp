@@ -1,5 +1,7 @@
 #include "numtext.h"
 
+#include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,22 +10,58 @@
 
 namespace torvel::numtext {
 
+namespace {
+
+// Reads "d.ddde+XX" as std::to_chars writes it in scientific form.
+void readScientific(const char *begin, const char *end, Digits &d)
+{
+    const char *p = begin;
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            d.digits.push_back(*p);
+    }
+    int exp10 = 0;
+    if (p != end) {
+        ++p;   // 'e'
+        const bool negative = p != end && *p == '-';
+        if (p != end && (*p == '-' || *p == '+'))
+            ++p;
+        for (; p != end; ++p)
+            exp10 = exp10 * 10 + (*p - '0');
+        if (negative)
+            exp10 = -exp10;
+    }
+    d.pointPos = exp10 + 1;
+}
+
+} // namespace
+
 Digits decimalDigits(double value, int significant)
 {
     Digits d;
     if (value == 0.0 || !std::isfinite(value))
         return d;
     d.negative = value < 0;
+    const double magnitude = std::fabs(value);
+    d.digits.reserve(24);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
-    // buf: "d.ddddde+XX"
-    const char *p = buf;
-    for (; *p && *p != 'e'; ++p) {
-        if (*p >= '0' && *p <= '9')
-            d.digits.push_back(*p);
+    // The shortest text that reads back as a normal double is, when it has at
+    // most 15 digits, also the value rounded to that many digits: the double
+    // lies within 1.2e-16 of it relatively, and decimals of 15 digits are at
+    // least 1e-15 apart, so no other one is as near. It is much cheaper to
+    // make than the exactly rounded text, which the rest still get
+    // (subnormals are spaced too coarsely for the argument).
+    if (significant <= 15 && magnitude >= DBL_MIN) {
+        const auto shortest = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific);
+        readScientific(buf, shortest.ptr, d);
+        if (int(d.digits.size()) > significant)
+            d.digits.clear();
     }
-    const int exp10 = *p == 'e' ? std::atoi(p + 1) : 0;
-    d.pointPos = exp10 + 1;
+    if (d.digits.empty()) {
+        const auto rounded = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                                           significant - 1);
+        readScientific(buf, rounded.ptr, d);
+    }
     while (!d.digits.empty() && d.digits.back() == '0')
         d.digits.pop_back();
     if (d.digits.empty())
@@ -120,6 +158,47 @@ static double strtodC(const char *text)
     return strtod_l(text, nullptr, cLocale);
 }
 
+// A number's text, gathered in ASCII on the stack: cell and statement
+// numbers are short, so the common case allocates nothing.
+class AsciiNumber
+{
+public:
+    void push_back(char c)
+    {
+        if (m_size < sizeof m_short)
+            m_short[m_size] = c;
+        else if (m_size == sizeof m_short)
+            m_long.assign(m_short, m_size).push_back(c);
+        else
+            m_long.push_back(c);
+        ++m_size;
+    }
+    void append(const std::string &text)
+    {
+        for (char c : text)
+            push_back(c);
+    }
+    // strtod's value in the C locale. from_chars rounds exactly as strtod
+    // does and needs no locale or terminator; what it refuses (a leading
+    // '+', a result out of range) takes strtod itself.
+    double value() const
+    {
+        const char *begin = m_size <= sizeof m_short ? m_short : m_long.data();
+        const char *end = begin + m_size;
+        const char *digits = begin != end && *begin == '+' ? begin + 1 : begin;
+        double v = 0;
+        const auto r = std::from_chars(digits, end, v);
+        if (r.ec == std::errc() && r.ptr == end)
+            return v;
+        return strtodC(std::string(begin, m_size).c_str());
+    }
+
+private:
+    char m_short[48];
+    size_t m_size = 0;
+    std::string m_long;
+};
+
 static bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -134,7 +213,7 @@ bool parseNumber(QStringView text, double &out)
     qsizetype end = n;
     while (end > i && isBlank(text[end - 1]))
         --end;
-    std::string ascii;
+    AsciiNumber ascii;
     if (i < end && (text[i] == u'+' || text[i] == u'-'))
         ascii.push_back(char(text[i++].unicode()));
     int mantissaDigits = 0;
@@ -173,7 +252,7 @@ bool parseNumber(QStringView text, double &out)
     }
     if (i != end)
         return false;
-    const double v = strtodC(ascii.c_str());
+    const double v = ascii.value();
     if (!std::isfinite(v))
         return false;
     out = v == 0.0 ? 0.0 : v;
@@ -186,7 +265,7 @@ double leadingNumber(QStringView text)
     const qsizetype n = text.size();
     while (i < n && isBlank(text[i]))
         ++i;
-    std::string ascii;
+    AsciiNumber ascii;
     if (i < n && (text[i] == u'+' || text[i] == u'-'))
         ascii.push_back(char(text[i++].unicode()));
     int mantissaDigits = 0;
@@ -209,9 +288,9 @@ double leadingNumber(QStringView text)
         for (; j < n && text[j] >= u'0' && text[j] <= u'9'; ++j)
             exp.push_back(char(text[j].unicode()));
         if (j > digitsFrom)
-            ascii += exp;
+            ascii.append(exp);
     }
-    const double v = strtodC(ascii.c_str());
+    const double v = ascii.value();
     return v == 0.0 ? 0.0 : v;   // "-0" reads as 0
 }
 

@@ -14,4 +14,9 @@ std::unique_ptr<Dialect> createSqliteDialect();
 // ("FReplaceClassID=3Order By") gets a blank. Exposed for tests.
 QString sqliteTranslate(const QString &text);
 
+// The shape under which a statement's prepared form is kept: the text with
+// the values of its WHERE, VALUES and SET clauses lifted out as '?'. False
+// for a statement that always runs from its text. Exposed for tests.
+bool sqliteShape(const QString &text, QString *shape);
+
 } // namespace torvel

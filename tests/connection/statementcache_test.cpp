@@ -1,0 +1,313 @@
+// SQLite statements prepared once per shape of text: every statement must give
+// exactly what its text gives when SQLite parses it afresh. The text with a
+// trailing comment is never cached (comments refuse a shape), so the same
+// statement run both ways on twin databases shows any difference.
+
+#include "printers.h"
+#include "services/connection.h"
+#include "services/sqlitedialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace torvel;
+
+namespace {
+
+sqlite3 *handleOf(Connection &cnn)
+{
+    const QVariant v = cnn.database().driver()->handle();
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
+
+// The statements SQLite holds prepared on the connection whose text is `sql`.
+int preparedWithText(Connection &cnn, const QString &sql)
+{
+    int n = 0;
+    sqlite3 *db = handleOf(cnn);
+    for (sqlite3_stmt *s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s)) {
+        if (QString::fromUtf8(sqlite3_sql(s)) == sql)
+            ++n;
+    }
+    return n;
+}
+
+int preparedCount(Connection &cnn)
+{
+    int n = 0;
+    sqlite3 *db = handleOf(cnn);
+    for (sqlite3_stmt *s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        ++n;
+    return n;
+}
+
+QString describe(const Variant &v)
+{
+    if (v.isNull())
+        return QStringLiteral("Null");
+    if (v.isEmpty())
+        return QStringLiteral("Empty");
+    // Doubles in full, so a difference in the last bit shows.
+    const QString value = v.type() == Variant::Type::Double ? QString::number(v.toDouble(), 'g', 17) : v.toString();
+    return v.typeName() + u':' + value;
+}
+
+// Everything a statement hands back, as text: names, typed values, rows
+// affected, the last key, or the error.
+QString outcome(Connection &cnn, const QString &sql)
+{
+    QString out;
+    try {
+        qint64 affected = -1;
+        const RecordsetPtr rs = cnn.Execute(sql, &affected);
+        if (!rs)
+            return QStringLiteral("affected %1, key %2").arg(affected).arg(describe(cnn.lastInsertId()));
+        out = rs->fieldNames().join(u'|');
+        for (const Recordset::Row &row : rs->rows()) {
+            out += QStringLiteral("\n");
+            for (const Variant &v : row)
+                out += describe(v) + u' ';
+        }
+    } catch (const ComError &e) {
+        out = QStringLiteral("error %1 %2: %3").arg(e.number()).arg(e.source(), e.description());
+    }
+    return out;
+}
+
+class StatementCache : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        cached = Connection::open(dir.filePath(QStringLiteral("cached.db")));
+        plain = Connection::open(dir.filePath(QStringLiteral("plain.db")));
+        for (Connection *c : {cached.get(), plain.get()}) {
+            c->Execute(QStringLiteral("CREATE TABLE v (k INTEGER PRIMARY KEY, i INTEGER, t TEXT COLLATE NOCASE, r REAL, "
+                                      "a, CHECK (i IS NULL OR i <> 13))"));
+            c->Execute(QStringLiteral("CREATE UNIQUE INDEX v_t ON v(t)"));
+        }
+    }
+
+    // Runs the statement cached on one database and from its text on the
+    // other; both must answer alike.
+    void expectAlike(const QString &sql)
+    {
+        QString shape;
+        ASSERT_TRUE(sqliteShape(sql, &shape)) << "not a cached statement: " << sql.toStdString();
+        const QString fromCache = outcome(*cached, sql);
+        const QString fromText = outcome(*plain, sql + QStringLiteral(" /* plain */"));
+        EXPECT_EQ(fromCache, fromText) << sql.toStdString();
+    }
+
+    QTemporaryDir dir;
+    ConnectionPtr cached;
+    ConnectionPtr plain;
+};
+
+TEST(StatementShape, ValuesAreLiftedOnlyWhereTheyAreValues)
+{
+    const struct
+    {
+        const char *sql;
+        const char *shape;   // nullptr: never cached
+    } cases[] = {
+        {"SELECT * FROM t WHERE a=1 AND b='x''y' AND c=-2.5e3", "SELECT * FROM t WHERE a=? AND b=? AND c=-?"},
+        {"SELECT 1, 'a', x+2 FROM t WHERE a=2 ORDER BY 1 LIMIT 5", "SELECT 1, 'a', x+2 FROM t WHERE a=? ORDER BY 1 LIMIT 5"},
+        {"SELECT a FROM t WHERE (a IN (1,'2') OR b LIKE 'x%') GROUP BY 2 HAVING count(*)>1",
+         "SELECT a FROM t WHERE (a IN (?,?) OR b LIKE ?) GROUP BY 2 HAVING count(*)>1"},
+        {"SELECT count(*) FILTER (WHERE a=1) FROM t", "SELECT count(*) FILTER (WHERE a=1) FROM t"},
+        {"SELECT * FROM t JOIN u ON u.k=1 WHERE \"q\"\"x\"='1' AND [b c]=2 AND `d`=.5",
+         "SELECT * FROM t JOIN u ON u.k=1 WHERE \"q\"\"x\"=? AND [b c]=? AND `d`=?"},
+        {"INSERT t(a,b) VALUES (1,'x'),(2,NULL)", "INSERT t(a,b) VALUES (?,?),(?,NULL)"},
+        {"UPDATE t SET a=1, b='x' WHERE c=9223372036854775807", "UPDATE t SET a=?, b=? WHERE c=?"},
+        {"DELETE FROM t WHERE c='中文'and d=1", "DELETE FROM t WHERE c=?and d=?"},
+        {"SELECT * FROM t WHERE 电阻='10kΩ'", "SELECT * FROM t WHERE 电阻=?"},
+        {"SELECT * FROM t WHERE a IN (SELECT 1)", nullptr},
+        {"SELECT a FROM t WHERE a=1 UNION SELECT 2", nullptr},
+        {"INSERT INTO t VALUES (1) RETURNING a", nullptr},
+        {"INSERT INTO t SELECT 1", nullptr},
+        {"INSERT INTO t VALUES (1) ON CONFLICT(a) DO NOTHING", nullptr},
+        {"SELECT * FROM t WHERE a=X'00'", nullptr},
+        {"SELECT * FROM t WHERE a=0x10", nullptr},
+        {"SELECT * FROM t WHERE a=9223372036854775808", nullptr},
+        {"SELECT * FROM t WHERE a=3Order By b", nullptr},
+        {"SELECT * FROM t WHERE a='x'5", nullptr},
+        {"SELECT * FROM t WHERE a=? ", nullptr},
+        {"SELECT * FROM t WHERE a=:a", nullptr},
+        {"SELECT * FROM t WHERE a=@a", nullptr},
+        {"SELECT * FROM t WHERE a=$a", nullptr},
+        {"SELECT * FROM t WHERE a=1 -- why", nullptr},
+        {"SELECT * FROM t WHERE a=1 /* why */", nullptr},
+        {"SELECT * FROM t WHERE a='open", nullptr},
+        {"WITH c AS (SELECT 1) SELECT * FROM c", nullptr},
+        {"CREATE TABLE x(a DEFAULT 1)", nullptr},
+        {"PRAGMA user_version=1", nullptr},
+    };
+    for (const auto &c : cases) {
+        QString shape;
+        const bool cached = sqliteShape(QString::fromUtf8(c.sql), &shape);
+        EXPECT_EQ(cached, c.shape != nullptr) << c.sql;
+        if (cached && c.shape) {
+            EXPECT_EQ(shape, QString::fromUtf8(c.shape)) << c.sql;
+        }
+    }
+}
+
+TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
+{
+    const char *statements[] = {
+        // Writes: keys, counts, stored types.
+        "INSERT INTO v(k,i,t,r,a) VALUES (1, 5, '5', 5.5, 5)",
+        "INSERT INTO v(k,i,t,r,a) VALUES (2, '6', '06', '6.25', '6')",
+        "INSERT INTO v(k,i,t,r,a) VALUES (3, 7.0, 7, 7, 7.0)",
+        "INSERT INTO v(k,i,t,r,a) VALUES (4, 3000000000, 'it''s', -0.125, 'x''''y')",
+        "INSERT INTO v(k,i,t,r,a) VALUES (5, -2147483648, '电阻 10kΩ  ', 1e-7, NULL)",
+        "INSERT INTO v(k,i,t,r,a) VALUES (6, 9223372036854775807, '', 1E3, 2.)",
+        "INSERT INTO v(k,i,t,r,a) VALUES (7, 0, 'z', 460.087806074545, 1927.5595567867)",
+        "INSERT INTO v(k,i,t,r,a) VALUES (8, 00012, '1e5', .5, 440.101280558789)",
+        "INSERT INTO v(i,t,r,a) VALUES (9, 'auto', 0, 0)",
+        // The same shapes with other values and other kinds of value.
+        "SELECT * FROM v WHERE k=1",
+        "SELECT * FROM v WHERE k=2",
+        "SELECT * FROM v WHERE k='3'",
+        "SELECT * FROM v WHERE k=4.0",
+        "SELECT * FROM v WHERE k=99",
+        "SELECT k FROM v WHERE t='5'",
+        "SELECT k FROM v WHERE t=5",
+        "SELECT k FROM v WHERE t='06'",
+        "SELECT k FROM v WHERE t=6",
+        "SELECT k FROM v WHERE t='IT''S'",
+        "SELECT k FROM v WHERE t='1e5'",
+        "SELECT k FROM v WHERE t=1e5",
+        "SELECT k FROM v WHERE a='6'",
+        "SELECT k FROM v WHERE a=6",
+        "SELECT k FROM v WHERE a=7",
+        "SELECT k FROM v WHERE i='6'",
+        "SELECT k FROM v WHERE i=6.0",
+        "SELECT k FROM v WHERE r=460.087806074545",
+        "SELECT k FROM v WHERE a=1927.5595567867",
+        "SELECT k FROM v WHERE a=440.101280558789",
+        "SELECT k FROM v WHERE r='6.25'",
+        "SELECT k, i * 2 AS twice, 'lit' AS \"q\"\"name\", t || '!' FROM v WHERE k IN (1, 4, 5) ORDER BY 1 DESC",
+        "SELECT k FROM v WHERE t LIKE '电%' OR t LIKE 'IT%'",
+        "SELECT k FROM v WHERE t LIKE '%'",
+        "SELECT k FROM v WHERE i BETWEEN -3000000000 AND 6 ORDER BY k",
+        "SELECT count(*), sum(i), max(r), min(t) FROM v WHERE k > 0",
+        "SELECT k FROM v WHERE a IS NULL",
+        "SELECT quote(r), quote(a), typeof(a) FROM v WHERE k=7",
+        "SELECT quote(r), quote(a), typeof(a) FROM v WHERE k=8",
+        "SELECT len(t) FROM v WHERE k=5",
+        // Errors raised while the cached statement runs.
+        "INSERT INTO v(k,i,t) VALUES (10, 1, '5')",
+        "INSERT INTO v(k,i,t) VALUES (1, 1, 'new')",
+        "UPDATE v SET i=13 WHERE k=1",
+        "UPDATE v SET i=14, t='fourteen' WHERE k=1",
+        "UPDATE v SET i=15 WHERE k=100",
+        "SELECT sum(i) FROM v WHERE i >= 3000000000",
+        "DELETE FROM v WHERE k=3",
+        "DELETE FROM v WHERE k=3",
+        "SELECT * FROM v WHERE k > 0 ORDER BY k",
+    };
+    for (const char *sql : statements)
+        expectAlike(QString::fromUtf8(sql));
+    // Every shape above was prepared once, whatever its values.
+    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT * FROM v WHERE k=?")), 1);
+    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT k FROM v WHERE t=?")), 1);
+    EXPECT_EQ(preparedWithText(*plain, QStringLiteral("SELECT * FROM v WHERE k=?")), 0);
+}
+
+TEST_F(StatementCache, TextThatIsNoUtf8ReadsAsTheDriverReadsIt)
+{
+    for (Connection *c : {cached.get(), plain.get()})
+        c->Execute(QStringLiteral("INSERT INTO v(k,a) SELECT 1, CAST(X'41C3FF80E4B8AD' AS TEXT)"));
+    expectAlike(QStringLiteral("SELECT a, CAST(a AS BLOB) AS b FROM v WHERE k=1"));
+}
+
+TEST_F(StatementCache, SchemaChangesReachCachedStatements)
+{
+    const QString select = QStringLiteral("SELECT * FROM w WHERE k=1");
+    for (Connection *c : {cached.get(), plain.get()}) {
+        c->Execute(QStringLiteral("CREATE TABLE w (k INTEGER, x TEXT)"));
+        c->Execute(QStringLiteral("INSERT INTO w VALUES (1, 'one')"));
+    }
+    expectAlike(select);
+    expectAlike(QStringLiteral("INSERT INTO w VALUES (2, 'two')"));
+    // Dropped and made again with other columns: the same texts now mean other work.
+    for (Connection *c : {cached.get(), plain.get()}) {
+        c->Execute(QStringLiteral("DROP TABLE w"));
+        c->Execute(QStringLiteral("CREATE TABLE w (k INTEGER, y REAL, z TEXT, x TEXT)"));
+        c->Execute(QStringLiteral("INSERT INTO w(k,y,z) SELECT 1, 2.5, 'zed'"));
+    }
+    expectAlike(select);
+    expectAlike(QStringLiteral("INSERT INTO w VALUES (2, 'two')"));
+    // Gone: the cached statement fails as the text does.
+    for (Connection *c : {cached.get(), plain.get()})
+        c->Execute(QStringLiteral("DROP TABLE w"));
+    expectAlike(select);
+    EXPECT_EQ(outcome(*cached, select), QStringLiteral("error 1 QSQLITE: no such table: w"));
+    expectAlike(QStringLiteral("INSERT INTO w VALUES (3, 'three')"));
+}
+
+TEST_F(StatementCache, StatementsSQLiteRefusesFailOnTheirOwnText)
+{
+    const char *statements[] = {
+        "SELECT nothing FROM v WHERE k=1",
+        "SELECT * FROM v WHERE k=1 AND",
+        "INSERT INTO v(k,nothing) VALUES (1, 2)",
+        "SELECT * FROM v WHERE likelihood(k=1, 0.5)",   // wants a literal, takes no parameter
+        "SELECT * FROM v WHERE k=1; DELETE FROM v",
+    };
+    for (const char *sql : statements)
+        expectAlike(QString::fromUtf8(sql));
+}
+
+TEST_F(StatementCache, TransactionsAndHookSeeCachedStatements)
+{
+    QStringList seen;
+    cached->setStatementHook([&](const QString &text) { seen.append(text); });
+    cached->BeginTrans();
+    cached->Execute(QStringLiteral("INSERT v(k,t) VALUES (1,'a')"));
+    cached->Execute(QStringLiteral("INSERT v(k,t) VALUES (2,'b')"));
+    EXPECT_EQ(cached->Execute(QStringLiteral("SELECT count(*) FROM v WHERE k>0"))->Fields(0).toInt32(), 2);
+    cached->RollbackTrans();
+    EXPECT_EQ(cached->Execute(QStringLiteral("SELECT count(*) FROM v WHERE k>0"))->Fields(0).toInt32(), 0);
+    // Each statement seen once, as it runs (INTO added), before it runs.
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("BEGIN TRANSACTION"), QStringLiteral("INSERT INTO v(k,t) VALUES (1,'a')"),
+                                 QStringLiteral("INSERT INTO v(k,t) VALUES (2,'b')"),
+                                 QStringLiteral("SELECT count(*) FROM v WHERE k>0"),
+                                 QStringLiteral("ROLLBACK TRANSACTION"),
+                                 QStringLiteral("SELECT count(*) FROM v WHERE k>0")}));
+    // A hook that fails a cached statement stops it before it runs.
+    cached->setStatementHook([](const QString &text) {
+        if (text.contains(QLatin1String("'fail'")))
+            throw ComError(errc::DatabaseError, QStringLiteral("hook"), QStringLiteral("injected"));
+    });
+    EXPECT_THROW(cached->Execute(QStringLiteral("INSERT INTO v(k,t) VALUES (3,'fail')")), ComError);
+    cached->setStatementHook({});
+    EXPECT_EQ(cached->Execute(QStringLiteral("SELECT count(*) FROM v WHERE k>0"))->Fields(0).toInt32(), 0);
+}
+
+TEST_F(StatementCache, KeepsABoundedNumberOfShapes)
+{
+    const int before = preparedCount(*cached);
+    for (int i = 0; i < 300; ++i) {
+        // A new shape each time (the column list grows), and the first again.
+        const QString columns = QStringLiteral("k") + QStringLiteral(",k").repeated(i % 150);
+        EXPECT_EQ(cached->Execute(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM v WHERE k=%1").arg(i))
+                      ->RecordCount(),
+                  0);
+        EXPECT_EQ(cached->Execute(QStringLiteral("SELECT k FROM v WHERE k=%1").arg(i))->RecordCount(), 0);
+    }
+    EXPECT_LE(preparedCount(*cached) - before, 64);
+    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT k FROM v WHERE k=?")), 1);
+    cached->Close();
+    EXPECT_FALSE(cached->isOpen());
+}
+
+} // namespace
