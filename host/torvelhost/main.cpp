@@ -56,8 +56,9 @@ commands:
                                   (YYYY-MM-DD, default today)
 
 options:
-  --db PATH          the SQLite database (created with demo data on first use;
-                     default ~/.local/share/torvel/demo.db)
+  --db PATH|URL      the SQLite database file, or a PostgreSQL server as
+                     postgresql://user@host:port/dbname (demo data is loaded
+                     on first use; default ~/.local/share/torvel/demo.db)
   --user NAME        the login published to the security component (default admin)
   --lib PATH         the library to register (default: the one built with this host)
   --offscreen        render without a display (needs --screenshot)
@@ -159,12 +160,21 @@ void print(const char *name, const Value &v)
     std::printf("%s=%s\n", name, v.toText().c_str());
 }
 
+// A file of the embedded database is made absolute, so the library opens the
+// same file whatever its own working folder; a server address goes as given.
+QString connectionTarget(const QString &db)
+{
+    if (db.contains(QLatin1String("://")))
+        return db;
+    return QFileInfo(db).absoluteFilePath();
+}
+
 int runSummary(const Options &o)
 {
     torvel::host::ensureDemoDatabase(o.db);
     // The host's own connection is closed before the library opens one.
     const torvel::ConnectionPtr c = torvel::Connection::open(o.db);
-    std::printf("database=%s\n%s\n", qPrintable(QFileInfo(o.db).absoluteFilePath()),
+    std::printf("database=%s\n%s\n", qPrintable(connectionTarget(o.db)),
                 torvel::host::demoSummary(*c).toUtf8().constData());
     c->Close();
     return 0;
@@ -208,7 +218,7 @@ int runCall(const Options &o)
     }
 
     Object cnn = Object::create("TORVEL.Connection");
-    cnn.call(cnn.idOf("Open"), {Value::text(QFileInfo(o.db).absoluteFilePath().toStdString())});
+    cnn.call(cnn.idOf("Open"), {Value::text(connectionTarget(o.db).toStdString())});
     const Value cnnValue = Value::object(cnn.get());
 
     if (o.command == "group") {
