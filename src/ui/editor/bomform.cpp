@@ -32,7 +32,7 @@ namespace torvel {
 
 namespace {
 
-struct ButtonSpec
+struct ToolButtonDef
 {
     const char *key;
     const char *caption;   // nullptr: a separator
@@ -41,7 +41,7 @@ struct ButtonSpec
 };
 
 // Toolbar buttons in order: caption, key, tool tip.
-const ButtonSpec kButtons[] = {
+const ToolButtonDef kButtons[] = {
     {"sp1", nullptr, nullptr, QStyle::SP_CustomBase},
     {"New", "新增", "新增记录", QStyle::SP_FileIcon},
     {"Save", "保存", "保存", QStyle::SP_DialogSaveButton},
@@ -181,14 +181,14 @@ void FrmBom::buildToolbar()
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(20, 20));
     Toolbar1->setFocusPolicy(Qt::NoFocus);
-    for (const ButtonSpec &spec : kButtons) {
-        const QString key = QString::fromLatin1(spec.key);
+    for (const ToolButtonDef &button : kButtons) {
+        const QString key = QString::fromLatin1(button.key);
         QAction *action = nullptr;
-        if (!spec.caption) {
+        if (!button.caption) {
             action = Toolbar1->addSeparator();
         } else {
-            action = Toolbar1->addAction(style()->standardIcon(spec.icon), QString::fromUtf8(spec.caption));
-            action->setToolTip(QString::fromUtf8(spec.toolTip));
+            action = Toolbar1->addAction(style()->standardIcon(button.icon), QString::fromUtf8(button.caption));
+            action->setToolTip(QString::fromUtf8(button.toolTip));
             connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         }
         action->setObjectName(key);
