@@ -149,7 +149,14 @@ bool startsLikeStatement(QStringView word)
                                            "REPLACE", "VALUES", "EXPLAIN", "SAVEPOINT", "RELEASE",
                                            "VACUUM", "ANALYZE", "ATTACH", "DETACH", "REINDEX", "END"};
     for (const char *k : keywords) {
-        if (word.compare(QLatin1String(k), Qt::CaseInsensitive) == 0)
+        // ASCII letters only: no keyword folds from another character.
+        qsizetype i = 0;
+        for (; i < word.size() && k[i]; ++i) {
+            const char16_t c = word.at(i).unicode();
+            if ((c >= u'a' && c <= u'z' ? char16_t(c - 32) : c) != char16_t(k[i]))
+                break;
+        }
+        if (i == word.size() && !k[i])
             return true;
     }
     return false;

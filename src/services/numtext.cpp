@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -150,6 +151,22 @@ QString groupedFixed(const Digits &in, int scale)
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
+QString integerText(int64_t value)
+{
+    char16_t buf[24];
+    char16_t *end = buf + 24;
+    char16_t *p = end;
+    // Negative throughout, so the smallest value needs no special case.
+    int64_t rest = value < 0 ? value : -value;
+    do {
+        *--p = char16_t(u'0' - rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        *--p = u'-';
+    return QString(reinterpret_cast<const QChar *>(p), end - p);
+}
+
 // strtod follows the process locale, which QCoreApplication sets from the
 // environment; statement and cell text always uses a point.
 static double strtodC(const char *text)
@@ -266,11 +283,21 @@ double leadingNumber(QStringView text)
     while (i < n && isBlank(text[i]))
         ++i;
     AsciiNumber ascii;
+    const bool negative = i < n && text[i] == u'-';
     if (i < n && (text[i] == u'+' || text[i] == u'-'))
         ascii.push_back(char(text[i++].unicode()));
     int mantissaDigits = 0;
-    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++mantissaDigits)
+    int64_t whole = 0;
+    for (; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++mantissaDigits) {
         ascii.push_back(char(text[i].unicode()));
+        if (mantissaDigits < 15)
+            whole = whole * 10 + (text[i].unicode() - u'0');
+    }
+    // A whole number of up to 15 digits (the ids and counts in cells) is
+    // exact as it stands; nothing to round.
+    if (mantissaDigits > 0 && mantissaDigits <= 15
+        && !(i < n && (text[i] == u'.' || text[i] == u'e' || text[i] == u'E')))
+        return whole == 0 ? 0.0 : (negative ? -double(whole) : double(whole));
     if (i < n && text[i] == u'.') {
         ascii.push_back('.');
         for (++i; i < n && text[i] >= u'0' && text[i] <= u'9'; ++i, ++mantissaDigits)

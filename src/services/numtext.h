@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <string>
 
 namespace torvel::numtext {
@@ -28,6 +29,9 @@ QString plainText(const Digits &d);
 // The value rounded half away from zero to exactly `scale` decimals, the
 // integer part grouped by thousands with ','.
 QString groupedFixed(const Digits &d, int scale);
+
+// Plain decimal text of a whole number, as QString::number writes it.
+QString integerText(int64_t value);
 
 // A whole text that is a number: blanks around it, a sign, digits (with ','
 // between digits of the integer part), one point, an exponent. False when the

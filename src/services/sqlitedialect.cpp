@@ -7,7 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cctype>
+#include <cstring>
 #include <cstdint>
 #include <list>
 #include <string>
@@ -161,66 +163,108 @@ struct Literal
 // comments, blobs, hexadecimal numbers, integers past 64 bits (SQLite reads
 // those as reals, and the smallest one only after its minus sign), a number
 // glued to a word, and parameters already in the text.
-bool shapeOf(QStringView text, QString &skeleton, std::vector<Literal> &literals)
+// Character classes for the scan, by ASCII code; every character past ASCII
+// is a name character to SQLite.
+enum : uint8_t { kName = 1, kDigit = 2, kPlain = 4, kStop = 8 };
+
+constexpr std::array<uint8_t, 128> charClasses()
 {
+    std::array<uint8_t, 128> t{};
+    for (int c = 0; c < 128; ++c) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_')
+            t[size_t(c)] = kName;
+        else if (c >= '0' && c <= '9')
+            t[size_t(c)] = kName | kDigit;
+        else if (c == '\'' || c == '"' || c == '`' || c == '[' || c == '(' || c == ')' || c == '?' || c == ':'
+                 || c == '@' || c == '#' || c == '$' || c == '-' || c == '/' || c == '.')
+            t[size_t(c)] = kStop;
+        else
+            t[size_t(c)] = kPlain;
+    }
+    return t;
+}
+
+constexpr std::array<uint8_t, 128> kClass = charClasses();
+
+inline uint8_t classOf(char16_t c)
+{
+    return c < 128 ? kClass[c] : uint8_t(kName);
+}
+
+// The statement's shape: its text with each value lifted out as '?', and
+// where the values were. False for anything but a plain SELECT, INSERT,
+// UPDATE or DELETE, and wherever a '?' could read differently from the
+// literal it replaces: subqueries and compounds, RETURNING and upserts,
+// comments, blobs, hexadecimal numbers, integers past 64 bits (SQLite reads
+// those as reals, and the smallest one only after its minus sign), a number
+// glued to a word, and parameters already in the text.
+// Where the last shaped statement's first value began and how the scan stood
+// there. A save's lines and a lookup's keys repeat the same long head of
+// text, so a statement that starts with the same text up to that point
+// resumes the scan there.
+struct ScanHint
+{
+    QString text;
+    qsizetype at = 0;
+    bool lifting = false;
+    int depth = 0;
+};
+
+bool shapeOf(const QString &statement, QString &skeleton, std::vector<Literal> &literals, ScanHint *hint = nullptr)
+{
+    const QStringView text(statement);
     const char16_t *s = text.utf16();
     const qsizetype n = text.size();
-    skeleton.resize(0);
     literals.clear();
 
     qsizetype i = 0;
-    while (i < n && sqlSpace(s[i]))
-        ++i;
-    qsizetype e = i;
-    while (e < n && sqlIdChar(s[e]))
-        ++e;
-    const char16_t *first = s + i;
-    if (!isKeyword(first, e - i, "SELECT") && !isKeyword(first, e - i, "INSERT") && !isKeyword(first, e - i, "UPDATE")
-        && !isKeyword(first, e - i, "DELETE") && !isKeyword(first, e - i, "REPLACE"))
-        return false;
-    i = e;
-
     bool lifting = false;
     int depth = 0;
+    // The character before the resume point moved the scan on by itself (a
+    // blank, an operator, a comma, a parenthesis), without looking ahead at
+    // what follows, so the head scans the same whatever comes after it.
+    const qsizetype at = hint ? hint->at : 0;
+    if (at > 0 && at <= n && (classOf(s[at - 1]) & kPlain || s[at - 1] == u'(')
+        && std::memcmp(s, QStringView(hint->text).utf16(), size_t(at) * sizeof(char16_t)) == 0) {
+        i = at;
+        lifting = hint->lifting;
+        depth = hint->depth;
+    } else {
+        while (i < n && sqlSpace(s[i]))
+            ++i;
+        qsizetype e = i;
+        while (e < n && sqlIdChar(s[e]))
+            ++e;
+        const char16_t *first = s + i;
+        if (!isKeyword(first, e - i, "SELECT") && !isKeyword(first, e - i, "INSERT")
+            && !isKeyword(first, e - i, "UPDATE") && !isKeyword(first, e - i, "DELETE")
+            && !isKeyword(first, e - i, "REPLACE"))
+            return false;
+        i = e;
+    }
+    qsizetype e = i;
+
+    // Written in place: the shape is never longer than the text.
+    skeleton.resize(n);
+    char16_t *out = reinterpret_cast<char16_t *>(skeleton.data());
+    qsizetype written = 0;
     qsizetype copied = 0;
+    ScanHint head;
     auto lift = [&](qsizetype from, qsizetype to, Literal literal) {
-        skeleton.append(QStringView(s + copied, from - copied));
-        skeleton.append(u'?');
+        if (literals.empty())
+            head = ScanHint{QString(), from, lifting, depth};
+        std::memcpy(out + written, s + copied, size_t(from - copied) * sizeof(char16_t));
+        written += from - copied;
+        out[written++] = u'?';
         literals.push_back(literal);
         copied = to;
     };
     while (i < n) {
         const char16_t c = s[i];
-        if (c == u'\'') {
-            qsizetype j = i + 1;
-            bool doubled = false;
-            while (true) {
-                while (j < n && s[j] != u'\'')
-                    ++j;
-                if (j >= n)
-                    return false;   // unterminated: the database says so
-                if (j + 1 < n && s[j + 1] == u'\'') {
-                    doubled = true;
-                    j += 2;
-                    continue;
-                }
-                break;
-            }
-            if (lifting) {
-                if (j + 1 < n && sqlDigit(s[j + 1]))
-                    return false;   // "?5" would be parameter 5
-                lift(i, j + 1, {doubled ? Literal::QuotedText : Literal::Text, i + 1, j, 0});
-            }
-            i = j + 1;
-        } else if (c == u'"' || c == u'`' || c == u'[') {
-            const char16_t close = c == u'[' ? u']' : c;
-            qsizetype j = i + 1;
-            while (j < n && s[j] != close)
-                ++j;
-            if (j >= n)
-                return false;
-            i = j + 1;   // a doubled quote opens the next part of the same name
-        } else if (sqlDigit(c) || (c == u'.' && i + 1 < n && sqlDigit(s[i + 1]))) {
+        const uint8_t cls = classOf(c);
+        if (cls & kPlain) {
+            ++i;
+        } else if (cls & kDigit || (c == u'.' && i + 1 < n && sqlDigit(s[i + 1]))) {
             if (c == u'0' && i + 1 < n && (s[i + 1] == u'x' || s[i + 1] == u'X'))
                 return false;
             const qsizetype begin = i;
@@ -258,39 +302,80 @@ bool shapeOf(QStringView text, QString &skeleton, std::vector<Literal> &literals
                 }
                 lift(begin, i, {real ? Literal::Real : Literal::Integer, begin, i, value});
             }
-        } else if (sqlIdChar(c)) {
-            if (c == u'$')
-                return false;   // "$name" is a parameter
+        } else if (cls & kName) {
             e = i + 1;
-            while (e < n && sqlIdChar(s[e]))
+            while (e < n && classOf(s[e]) & kName)
                 ++e;
+            if (e < n && s[e] == u'$') {
+                while (e < n && sqlIdChar(s[e]))
+                    ++e;
+            }
             if (e - i == 1 && (c == u'x' || c == u'X') && e < n && s[e] == u'\'')
                 return false;   // a blob
-            switch (roleOf(s + i, e - i)) {
-            case WordRole::Opens:
-                if (depth == 0)
-                    lifting = true;
-                break;
-            case WordRole::Closes: lifting = false; break;
-            case WordRole::Refuses: return false;
-            case WordRole::Other: break;
+            if (e - i >= 3 && e - i <= 9) {
+                switch (roleOf(s + i, e - i)) {
+                case WordRole::Opens:
+                    if (depth == 0)
+                        lifting = true;
+                    break;
+                case WordRole::Closes: lifting = false; break;
+                case WordRole::Refuses: return false;
+                case WordRole::Other: break;
+                }
             }
             i = e;
+        } else if (c == u'\'') {
+            qsizetype j = i + 1;
+            bool doubled = false;
+            while (true) {
+                while (j < n && s[j] != u'\'')
+                    ++j;
+                if (j >= n)
+                    return false;   // unterminated: the database says so
+                if (j + 1 < n && s[j + 1] == u'\'') {
+                    doubled = true;
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
+            if (lifting) {
+                if (j + 1 < n && sqlDigit(s[j + 1]))
+                    return false;   // "?5" would be parameter 5
+                lift(i, j + 1, {doubled ? Literal::QuotedText : Literal::Text, i + 1, j, 0});
+            }
+            i = j + 1;
+        } else if (c == u'"' || c == u'`' || c == u'[') {
+            const char16_t close = c == u'[' ? u']' : c;
+            qsizetype j = i + 1;
+            while (j < n && s[j] != close)
+                ++j;
+            if (j >= n)
+                return false;
+            i = j + 1;   // a doubled quote opens the next part of the same name
         } else if (c == u'(') {
             ++depth;
             ++i;
         } else if (c == u')') {
             --depth;
             ++i;
-        } else if (c == u'?' || c == u':' || c == u'@' || c == u'#' || c == u'$') {
-            return false;
+        } else if (c == u'.') {
+            ++i;
         } else if ((c == u'-' && i + 1 < n && s[i + 1] == u'-') || (c == u'/' && i + 1 < n && s[i + 1] == u'*')) {
             return false;
-        } else {
+        } else if (c == u'-' || c == u'/') {
             ++i;
+        } else {
+            return false;   // '?', ':', '@', '#', '$': a parameter, or a name SQLite would read as one
         }
     }
-    skeleton.append(QStringView(s + copied, n - copied));
+    std::memcpy(out + written, s + copied, size_t(n - copied) * sizeof(char16_t));
+    written += n - copied;
+    skeleton.truncate(written);
+    if (hint && !literals.empty()) {
+        *hint = head;
+        hint->text = statement;
+    }
     return true;
 }
 
@@ -409,7 +494,7 @@ public:
     bool runShaped(Connection &, const QString &text, qint64 *recordsAffected, Variant *lastInsertId,
                    RecordsetPtr *rows) override
     {
-        if (!m_db || !shapeOf(text, m_skeleton, m_literals))
+        if (!m_db || !shapeOf(text, m_skeleton, m_literals, &m_hint))
             return false;
         Shape *shape = find(m_skeleton);
         if (!shape && !(shape = add(text)))
@@ -447,7 +532,6 @@ public:
             if (rc != SQLITE_DONE && rc != SQLITE_ROW)
                 throwStatementError(m_db, statement, rc);
             sqlite3_reset(statement);
-            sqlite3_clear_bindings(statement);
             // As the Qt driver reports a write: the changes, and the last row
             // id when the write changed rows and the id is not 0.
             const int affected = sqlite3_changes(m_db);
@@ -474,7 +558,6 @@ public:
             throwStatementError(m_db, statement, rc);
         const QStringList names = namesOf(*shape, statement);
         sqlite3_reset(statement);
-        sqlite3_clear_bindings(statement);
         *rows = std::make_shared<Recordset>(names, std::move(out));
         return true;
     }
@@ -498,6 +581,9 @@ private:
 
     Shape *find(const QString &key)
     {
+        // A save's lines come one shape after another: no hashing for those.
+        if (!m_shapes.empty() && m_shapes.front().key == key)
+            return &m_shapes.front();
         const auto it = m_index.constFind(key);
         if (it == m_index.constEnd())
             return nullptr;
@@ -615,6 +701,7 @@ private:
     std::list<Shape> m_shapes;                                // most recently used first
     QHash<QString, std::list<Shape>::iterator> m_index;       // by shape of the text as written
     QString m_skeleton;                                       // reused: no allocation per statement
+    ScanHint m_hint;
     std::vector<Literal> m_literals;
     sqlite3_stmt *m_castReal = nullptr;
     RealMemo m_reals[kRealMemoSize];

@@ -34,7 +34,7 @@ QString sqlNumber(double value)
 
 QString sqlNumber(int32_t value)
 {
-    return QString::number(value);
+    return numtext::integerText(value);
 }
 
 } // namespace torvel

@@ -267,6 +267,28 @@ TEST_F(StatementCache, StatementsSQLiteRefusesFailOnTheirOwnText)
         expectAlike(QString::fromUtf8(sql));
 }
 
+// A statement that starts like the one before it, up to where that one's
+// first value began, must still be read as a whole.
+TEST_F(StatementCache, AStatementWithTheSameHeadIsStillReadWhole)
+{
+    const char *pairs[][2] = {
+        {"SELECT k FROM v WHERE t='a'", "SELECT k FROM v WHERE t=5abc"},
+        {"SELECT k FROM v WHERE t= 'a' AND k=1", "SELECT k FROM v WHERE t= -- c\n 'a'"},
+        {"SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= X'41'"},
+        {"SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= (SELECT 'a')"},
+        {"SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t=?)"},
+        {"SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t='a''')"},
+        {"SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1.5e"},
+        {"SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1 UNION SELECT 2"},
+    };
+    for (const auto &pair : pairs) {
+        for (const char *sql : pair) {
+            const QString text = QString::fromUtf8(sql);
+            EXPECT_EQ(outcome(*cached, text), outcome(*plain, text + QStringLiteral(" /* plain */"))) << sql;
+        }
+    }
+}
+
 TEST_F(StatementCache, TransactionsAndHookSeeCachedStatements)
 {
     QStringList seen;

@@ -176,3 +176,17 @@ TEST(NumText, ReadingEdgeTexts)
 }
 
 } // namespace
+
+namespace {
+
+TEST(NumText, IntegerTextMatchesQStringNumber)
+{
+    std::vector<int64_t> values = {0, 1, -1, 9, 10, -10, 2147483647, -2147483647 - 1, INT64_MAX, INT64_MIN};
+    std::mt19937_64 rng(3);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(int64_t(rng()) >> (rng() % 64));
+    for (int64_t v : values)
+        ASSERT_EQ(numtext::integerText(v), QString::number(v)) << v;
+}
+
+} // namespace
