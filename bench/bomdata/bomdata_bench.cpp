@@ -5,11 +5,10 @@
 // a temporary folder; the lookup databases are kept between runs (see
 // lookupCacheDir).
 
+#include "benchdata.h"
+
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
-#include "services/comerror.h"
-#include "services/dispatch.h"
-#include "services/messagebox.h"
 #include "ui/grid/gridmodel.h"
 
 #include <QCoreApplication>
@@ -21,42 +20,15 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 using namespace torvel;
+using namespace torvel::bench;
 
 namespace {
-
-[[noreturn]] void die(const QString &what)
-{
-    std::fprintf(stderr, "bomdata_bench: %s\n", qPrintable(what));
-    std::exit(1);
-}
-
-// A save or load that shows a box has failed: the figure would be meaningless.
-class FailOnBox : public MessageBoxService
-{
-public:
-    int show(const QString &text, int, const QString &) override { die(QStringLiteral("box: ") + text); }
-};
-
-// The rights check asks these; the bench user holds every right.
-class AllowAll : public MemberTableObject
-{
-public:
-    AllowAll()
-    {
-        addMethod(QStringLiteral("AccessCheck"), 1, [](Args &) { return Variant(true); });
-        addMethod(QStringLiteral("getproperty"), 2, [](Args &) { return Variant(QStringLiteral("UserName=bench")); });
-    }
-    QString className() const override { return QStringLiteral("AllowAll"); }
-};
 
 QTemporaryDir &tempDir()
 {
@@ -149,17 +121,6 @@ Rows readAll(const Stmt &stmt)
     return rows;
 }
 
-std::unique_ptr<GridModel> childGrid()
-{
-    auto grid = std::make_unique<GridModel>(bomcol::Count, 1);
-    grid->setRow(-1);
-    for (int col : {bomcol::Qty, bomcol::Scrap}) {
-        grid->setCol(col);
-        grid->setTypeNumber(-1e10, 1e10, 2);
-    }
-    return grid;
-}
-
 // ---------------------------------------------------------------------------
 // The BOM database: three BOMs of 10, 1,000 and 10,000 lines over 12,000 items.
 
@@ -178,67 +139,27 @@ BomDatabase &bomDatabase()
         d->path = tempDir().filePath(QStringLiteral("boms.db"));
         d->cnn = Connection::open(d->path);
         host::createSchema(*d->cnn);
-        for (int lines : {10, 1000, 10000}) {
-            host::generateScaleData(*d->cnn, 12000, 1, lines);
-            d->bomOfLines[lines] = d->cnn->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
-        }
+        for (int lines : {10, 1000, 10000})
+            d->bomOfLines[lines] = addScaleBom(*d->cnn, 12000, lines);
         d->raw = rawOpen(d->path);
         return d;
     }();
     return *db;
 }
 
-const char *kHeaderSql =
-    "SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
-    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
-    " FROM COM_BOM"
-    " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
-    " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
-    " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
-    " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-    " WHERE  FBOMID=?";
-
-const char *kLineSql =
-    "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
-    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
-    " COM_Systype.FName as FReplaceClassName"
-    " FROM COM_BOM_Child"
-    " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
-    " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
-    " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
-    " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-    " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
-    " WHERE  FBOMID=?";
-
 void BM_Load(benchmark::State &state)
 {
     BomDatabase &d = bomDatabase();
-    const int32_t id = d.bomOfLines.at(int(state.range(0)));
-    for (auto _ : state) {
-        // The editor's grid exists before the load and outlives it.
-        state.PauseTiming();
-        auto grid = childGrid();
-        state.ResumeTiming();
-        BOM bom(*d.cnn);
-        bom.BomID = id;
-        if (!bom.GetMoreInfo(*grid))
-            die(QStringLiteral("load failed"));
-        benchmark::DoNotOptimize(grid->MaxRows());
-        state.PauseTiming();
-        grid.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    timeLoad(state, *d.cnn, d.bomOfLines.at(int(state.range(0))));
 }
 
 void BM_LoadFloor(benchmark::State &state)
 {
     BomDatabase &d = bomDatabase();
     const int32_t id = d.bomOfLines.at(int(state.range(0)));
-    Stmt header(d.raw, kHeaderSql);
-    Stmt lines(d.raw, kLineSql);
+    // The data layer's own load statements, with the id as a parameter.
+    Stmt header(d.raw, (bomsql::kHeaderQueryHead + QLatin1Char('?')).toUtf8().constData());
+    Stmt lines(d.raw, (bomsql::kLineQueryHead + QLatin1Char('?')).toUtf8().constData());
     for (auto _ : state) {
         sqlite3_bind_int(header.get(), 1, id);
         Rows h = readAll(header);
@@ -249,21 +170,9 @@ void BM_LoadFloor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// A loaded BOM's header and grid, as the editor holds them when it saves.
-struct LoadedBom
-{
-    std::unique_ptr<GridModel> grid = childGrid();
-    std::unique_ptr<BOM> bom;
-};
-
 LoadedBom load(BomDatabase &d, int lines)
 {
-    LoadedBom loaded;
-    loaded.bom = std::make_unique<BOM>(*d.cnn);
-    loaded.bom->BomID = d.bomOfLines.at(lines);
-    if (!loaded.bom->GetMoreInfo(*loaded.grid))
-        die(QStringLiteral("load failed"));
-    return loaded;
+    return loadBom(*d.cnn, d.bomOfLines.at(lines));
 }
 
 struct StoredLine
@@ -310,11 +219,7 @@ void BM_Update(benchmark::State &state)
 {
     BomDatabase &d = bomDatabase();
     LoadedBom loaded = load(d, int(state.range(0)));
-    for (auto _ : state) {
-        if (!loaded.bom->Update(*loaded.grid))
-            die(QStringLiteral("update failed"));
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    timeUpdate(state, loaded);
 }
 
 void BM_UpdateFloor(benchmark::State &state)
@@ -351,23 +256,15 @@ void BM_UpdateFloor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// Each Add writes a new BOM; it is taken out again outside the timing.
 void BM_Add(benchmark::State &state)
 {
     BomDatabase &d = bomDatabase();
     LoadedBom loaded = load(d, int(state.range(0)));
-    int serial = 0;
-    for (auto _ : state) {
-        loaded.bom->BomNumber = QStringLiteral("ADD-%1-%2").arg(state.range(0)).arg(++serial);
-        if (!loaded.bom->Add(*loaded.grid))
-            die(QStringLiteral("add failed"));
-        state.PauseTiming();
-        const QString id = QString::number(loaded.bom->BomID);
+    timeAdd(state, loaded, [&d](int32_t bomId) {
+        const QString id = QString::number(bomId);
         d.cnn->Execute(QStringLiteral("DELETE FROM COM_BOM_Child WHERE FBOMID=") + id);
         d.cnn->Execute(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMID=") + id);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    });
 }
 
 void BM_AddFloor(benchmark::State &state)
@@ -498,68 +395,28 @@ LookupDatabase &lookupDatabase(int size)
 }
 
 // Keys that each find one row, drawn once so both sides look up alike.
-std::vector<int> lookupIds(int size)
-{
-    std::mt19937 rng(7);
-    std::vector<int> ids(1024);
-    for (int &id : ids)
-        id = 2 + int(rng() % unsigned(size - 1));
-    return ids;
-}
-
-enum Lookup { Info, Unit, AuxProp, ReplaceClass };
-
-QString lookupKey(Lookup kind, int id)
-{
-    switch (kind) {
-    case Info: return QStringLiteral(" FNumber='S.%1' ").arg(id);
-    case Unit: return QStringLiteral(" FNumber='U%1' and FUnitGroupID=%2").arg(id).arg(id % 50);
-    case AuxProp: return QStringLiteral(" FNumber='S.%1' and FItemClassID=4").arg(id);
-    case ReplaceClass: return QStringLiteral(" FNumber='R%1'and FClassID=480 ").arg(id / 2);
-    }
-    return {};
-}
+constexpr int kLookupKeys = 1024;
 
 template<Lookup kind>
 void BM_Lookup(benchmark::State &state)
 {
     LookupDatabase &d = lookupDatabase(int(state.range(0)));
-    const std::vector<int> ids = lookupIds(d.size);
-    std::vector<QString> keys;
-    for (int id : ids)
-        keys.push_back(lookupKey(kind, id));
-    BOM bom(*d.cnn);
-    size_t i = 0;
-    for (auto _ : state) {
-        const QString &key = keys[i++ % keys.size()];
-        RecordsetPtr rs;
-        switch (kind) {
-        case Info: rs = bom.GetInfo(key); break;
-        case Unit: rs = bom.GetUnitInfo(key); break;
-        case AuxProp: rs = bom.GetAuxPropInfo(key); break;
-        case ReplaceClass: rs = bom.GetReplaceClassInfo(key); break;
-        }
-        if (!rs || rs->RecordCount() != 1)
-            die(QStringLiteral("lookup found no row: ") + key);
-    }
+    timeLookup(state, *d.cnn, kind, lookupIds(d.size, kLookupKeys));
 }
 
 template<Lookup kind>
 void BM_LookupFloor(benchmark::State &state)
 {
     LookupDatabase &d = lookupDatabase(int(state.range(0)));
-    const std::vector<int> ids = lookupIds(d.size);
-    const char *sql = nullptr;
+    const std::vector<int> ids = lookupIds(d.size, kLookupKeys);
+    QString sql;
     switch (kind) {
-    case Info:
-        sql = "SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
-              "FROM COM_Item INNER JOIN t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE FNumber=?";
-        break;
-    case Unit: sql = "SELECT * FROM t_MeasureUnit WHERE FNumber=? AND FUnitGroupID=?"; break;
-    case AuxProp: sql = "SELECT * FROM t_item WHERE FNumber=? AND FItemClassID=4"; break;
-    case ReplaceClass: sql = "SELECT * FROM com_systype WHERE FNumber=? AND FClassID=480"; break;
+    case Info: sql = bomsql::kItemQueryHead + QStringLiteral("FNumber=?"); break;
+    case Unit: sql = QStringLiteral("SELECT * FROM t_MeasureUnit WHERE FNumber=? AND FUnitGroupID=?"); break;
+    case AuxProp: sql = QStringLiteral("SELECT * FROM t_item WHERE FNumber=? AND FItemClassID=4"); break;
+    case ReplaceClass: sql = QStringLiteral("SELECT * FROM com_systype WHERE FNumber=? AND FClassID=480"); break;
     }
-    Stmt stmt(d.raw, sql);
+    Stmt stmt(d.raw, sql.toUtf8().constData());
     size_t i = 0;
     for (auto _ : state) {
         const int id = ids[i++ % ids.size()];
@@ -584,7 +441,7 @@ void BM_LookupFloor(benchmark::State &state)
 void BM_UnitLookupFloorUnprepared(benchmark::State &state)
 {
     LookupDatabase &d = lookupDatabase(int(state.range(0)));
-    const std::vector<int> ids = lookupIds(d.size);
+    const std::vector<int> ids = lookupIds(d.size, kLookupKeys);
     size_t i = 0;
     for (auto _ : state) {
         const int id = ids[i++ % ids.size()];
@@ -600,7 +457,7 @@ void BM_UnitLookupFloorUnprepared(benchmark::State &state)
 void BM_UnitLookupWholeTable(benchmark::State &state)
 {
     LookupDatabase &d = lookupDatabase(int(state.range(0)));
-    const std::vector<int> ids = lookupIds(d.size);
+    const std::vector<int> ids = lookupIds(d.size, kLookupKeys);
     size_t i = 0;
     for (auto _ : state) {
         RecordsetPtr rs = d.cnn->Execute(QStringLiteral("SELECT * FROM t_MeasureUnit"));
@@ -641,22 +498,5 @@ BENCHMARK(BM_UnitLookupWholeTable)->Arg(1000)->Arg(100000)->Unit(benchmark::kMil
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    FailOnBox boxes;
-    setMessageBoxService(&boxes);
-    ObjectRegistry::instance().registerFactory(QStringLiteral("PlatBase.SecurityInfo"),
-                                               [] { return std::make_shared<AllowAll>(); });
-    ObjectRegistry::instance().registerFactory(QStringLiteral("PropHub.ShareProps"),
-                                               [] { return std::make_shared<AllowAll>(); });
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    try {
-        benchmark::RunSpecifiedBenchmarks();
-    } catch (const ComError &e) {
-        die(e.description());
-    }
-    benchmark::Shutdown();
-    setMessageBoxService(nullptr);
-    return 0;
+    return runDataBenchmarks(argc, argv);
 }

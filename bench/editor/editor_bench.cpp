@@ -1,6 +1,8 @@
 // Opening the BOM editor on a large BOM, up to its first paint, offscreen:
 // the form is built, the BOM loaded into the grid and the window rendered.
 
+#include "benchdata.h"
+
 #include "entry/callstate.h"
 #include "hostdb/hostdb.h"
 #include "services/connection.h"
@@ -30,8 +32,7 @@ struct ScaleDatabase
     {
         connection = Connection::open(dir.filePath(QStringLiteral("scale.db")));
         host::createSchema(*connection);
-        host::generateScaleData(*connection, lines + 1000, 1, lines);
-        bomId = connection->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
+        bomId = bench::addScaleBom(*connection, lines + 1000, lines);
     }
 };
 
@@ -64,13 +65,5 @@ BENCHMARK(BM_OpenEditorToFirstPaint)->Arg(500)->Arg(5000)->Unit(benchmark::kMill
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return torvel::bench::runOffscreenBenchmarks(argc, argv);
 }

@@ -1,4 +1,6 @@
 // Scrolling and typing in the editing grid at up to 10,000 rows, offscreen.
+#include "benchsupport.h"
+
 #include "ui/grid/gridview.h"
 
 #include <QApplication>
@@ -127,13 +129,5 @@ BENCHMARK(BM_LoadGrid)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return torvel::bench::runOffscreenBenchmarks(argc, argv);
 }

@@ -9,11 +9,10 @@
 // (postgresql://user@host:port/dbname); the bench works in a schema of its
 // own and drops it at the end.
 
+#include "benchdata.h"
+
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
-#include "services/comerror.h"
-#include "services/dispatch.h"
-#include "services/messagebox.h"
 #include "services/recordset.h"
 #include "ui/grid/gridmodel.h"
 
@@ -24,40 +23,16 @@
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 using namespace torvel;
+using namespace torvel::bench;
 
 namespace {
-
-[[noreturn]] void die(const QString &what)
-{
-    std::fprintf(stderr, "pg_bench: %s\n", qPrintable(what));
-    std::exit(1);
-}
-
-class FailOnBox : public MessageBoxService
-{
-public:
-    int show(const QString &text, int, const QString &) override { die(QStringLiteral("box: ") + text); }
-};
-
-class AllowAll : public MemberTableObject
-{
-public:
-    AllowAll()
-    {
-        addMethod(QStringLiteral("AccessCheck"), 1, [](Args &) { return Variant(true); });
-        addMethod(QStringLiteral("getproperty"), 2, [](Args &) { return Variant(QStringLiteral("UserName=bench")); });
-    }
-    QString className() const override { return QStringLiteral("AllowAll"); }
-};
 
 QString server()
 {
@@ -161,10 +136,8 @@ Database &database()
         }
         d->cnn = Connection::open(benchConnectionString());
         host::createSchema(*d->cnn);
-        for (int lines : {10, 1000, 10000}) {
-            host::generateScaleData(*d->cnn, lines == 10 ? kLookupRows : 12000, 1, lines);
-            d->bomOfLines[lines] = d->cnn->Execute(QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"))->Fields(0).toInt32();
-        }
+        for (int lines : {10, 1000, 10000})
+            d->bomOfLines[lines] = addScaleBom(*d->cnn, lines == 10 ? kLookupRows : 12000, lines);
         d->raw = std::make_unique<Raw>();
         d->raw->exec("INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) "
                      "SELECT i, i, 'U' || i, '单位' || i, i % 50 FROM generate_series(2, " + std::to_string(kLookupRows + 1) + ") AS i");
@@ -183,31 +156,9 @@ void dropDatabase()
     admin->Execute(QStringLiteral("DROP SCHEMA IF EXISTS ") + schema() + QStringLiteral(" CASCADE"));
 }
 
-std::unique_ptr<GridModel> childGrid()
-{
-    auto grid = std::make_unique<GridModel>(bomcol::Count, 1);
-    grid->setRow(-1);
-    for (int col : {bomcol::Qty, bomcol::Scrap}) {
-        grid->setCol(col);
-        grid->setTypeNumber(-1e10, 1e10, 2);
-    }
-    return grid;
-}
-
-struct LoadedBom
-{
-    std::unique_ptr<GridModel> grid = childGrid();
-    std::unique_ptr<BOM> bom;
-};
-
 LoadedBom load(Database &d, int lines)
 {
-    LoadedBom loaded;
-    loaded.bom = std::make_unique<BOM>(*d.cnn);
-    loaded.bom->BomID = d.bomOfLines.at(lines);
-    if (!loaded.bom->GetMoreInfo(*loaded.grid))
-        die(QStringLiteral("load failed"));
-    return loaded;
+    return loadBom(*d.cnn, d.bomOfLines.at(lines));
 }
 
 // The statements one call sent, in order, as the server received them.
@@ -233,21 +184,7 @@ std::vector<std::string> recorded(Connection &cnn, Call call)
 void BM_PgLoad(benchmark::State &state)
 {
     Database &d = database();
-    const int32_t id = d.bomOfLines.at(int(state.range(0)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto grid = childGrid();
-        state.ResumeTiming();
-        BOM bom(*d.cnn);
-        bom.BomID = id;
-        if (!bom.GetMoreInfo(*grid))
-            die(QStringLiteral("load failed"));
-        benchmark::DoNotOptimize(grid->MaxRows());
-        state.PauseTiming();
-        grid.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    timeLoad(state, *d.cnn, d.bomOfLines.at(int(state.range(0))));
 }
 
 void BM_PgLoadFloor(benchmark::State &state)
@@ -271,11 +208,7 @@ void BM_PgUpdate(benchmark::State &state)
 {
     Database &d = database();
     LoadedBom loaded = load(d, int(state.range(0)));
-    for (auto _ : state) {
-        if (!loaded.bom->Update(*loaded.grid))
-            die(QStringLiteral("update failed"));
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    timeUpdate(state, loaded);
 }
 
 void BM_PgUpdateFloor(benchmark::State &state)
@@ -302,16 +235,7 @@ void BM_PgAdd(benchmark::State &state)
 {
     Database &d = database();
     LoadedBom loaded = load(d, int(state.range(0)));
-    int serial = 0;
-    for (auto _ : state) {
-        loaded.bom->BomNumber = QStringLiteral("ADD-%1-%2").arg(state.range(0)).arg(++serial);
-        if (!loaded.bom->Add(*loaded.grid))
-            die(QStringLiteral("add failed"));
-        state.PauseTiming();
-        removeBom(d, loaded.bom->BomID);
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    timeAdd(state, loaded, [&d](int32_t id) { removeBom(d, id); });
 }
 
 // The recorded Add with a fresh number and the id the header insert returns
@@ -355,43 +279,16 @@ void BM_PgAddFloor(benchmark::State &state)
 // ---------------------------------------------------------------------------
 // Lookups over 100,000 items, units and system types
 
+// The first generated items are S.1 to S.100000.
 std::vector<int> lookupIds()
 {
-    std::mt19937 rng(7);
-    std::vector<int> ids(256);
-    for (int &id : ids)
-        id = 2 + int(rng() % unsigned(kLookupRows - 1));
-    return ids;
-}
-
-enum Lookup { Info, Unit };
-
-QString lookupKey(Lookup kind, int id)
-{
-    // The first generated items are S.1 to S.100000.
-    return kind == Info ? QStringLiteral(" FNumber='S.%1' ").arg(id)
-                        : QStringLiteral(" FNumber='U%1' and FUnitGroupID=%2").arg(id).arg(id % 50);
-}
-
-RecordsetPtr lookup(BOM &bom, Lookup kind, const QString &key)
-{
-    return kind == Info ? bom.GetInfo(key) : bom.GetUnitInfo(key);
+    return bench::lookupIds(kLookupRows, 256);
 }
 
 template<Lookup kind>
 void BM_PgLookup(benchmark::State &state)
 {
-    Database &d = database();
-    std::vector<QString> keys;
-    for (int id : lookupIds())
-        keys.push_back(lookupKey(kind, id));
-    BOM bom(*d.cnn);
-    size_t i = 0;
-    for (auto _ : state) {
-        RecordsetPtr rs = lookup(bom, kind, keys[i++ % keys.size()]);
-        if (!rs || rs->RecordCount() != 1)
-            die(QStringLiteral("lookup found no row: ") + keys[(i - 1) % keys.size()]);
-    }
+    timeLookup(state, *database().cnn, kind, lookupIds());
 }
 
 template<Lookup kind>
@@ -437,25 +334,9 @@ BENCHMARK_TEMPLATE(BM_PgLookupFloor, Unit)->Apply(lookupArgs);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    FailOnBox boxes;
-    setMessageBoxService(&boxes);
-    ObjectRegistry::instance().registerFactory(QStringLiteral("PlatBase.SecurityInfo"),
-                                               [] { return std::make_shared<AllowAll>(); });
-    ObjectRegistry::instance().registerFactory(QStringLiteral("PropHub.ShareProps"),
-                                               [] { return std::make_shared<AllowAll>(); });
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    try {
-        benchmark::RunSpecifiedBenchmarks();
+    return runDataBenchmarks(argc, argv, [] {
         database().cnn->Close();
         database().raw.reset();
         dropDatabase();
-    } catch (const ComError &e) {
-        die(e.description());
-    }
-    benchmark::Shutdown();
-    setMessageBoxService(nullptr);
-    return 0;
+    });
 }

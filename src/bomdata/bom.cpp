@@ -15,36 +15,6 @@ namespace torvel {
 
 namespace {
 
-const QString kHeaderQuery = QStringLiteral(
-    "SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
-    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
-    " FROM COM_BOM"
-    " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
-    " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
-    " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
-    " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-    " WHERE  FBOMID=");
-
-const QString kLineQuery = QStringLiteral(
-    "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
-    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
-    " COM_Systype.FName as FReplaceClassName"
-    " FROM COM_BOM_Child"
-    " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
-    " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
-    " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
-    " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-    " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
-    " WHERE  FBOMID=");
-
-const QString kItemQuery = QStringLiteral(
-    "SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,"
-    "t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
-    "FROM COM_Item INNER JOIN "
-    "t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE ");
-
 // The platform's Trim: blanks only, not other white space.
 QString trimBlanks(const QString &text)
 {
@@ -130,7 +100,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
     try {
         Connection &cnn = connection();
         {
-            RecordsetPtr rs = cnn.Execute(kHeaderQuery + sqlNumber(BomID));
+            RecordsetPtr rs = cnn.Execute(bomsql::kHeaderQueryHead + sqlNumber(BomID));
             if (!rs)
                 throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
             // No end-of-data test: a missing header fails on the first field.
@@ -150,7 +120,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
             AuxPropID = nullSafeInt(*rs, QStringLiteral("FAuxPropID"));
         }
 
-        RecordsetPtr rs = cnn.Execute(kLineQuery + sqlNumber(BomID));
+        RecordsetPtr rs = cnn.Execute(bomsql::kLineQueryHead + sqlNumber(BomID));
         if (!rs || rs->RecordCount() == 0) {
             m_loadedWhole = true;
             return true;
@@ -366,7 +336,7 @@ void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
 RecordsetPtr BOM::GetInfo(const QString &key)
 {
     try {
-        RecordsetPtr rs = connection().Execute(kItemQuery + key);
+        RecordsetPtr rs = connection().Execute(bomsql::kItemQueryHead + key);
         if (!rs)
             return nullptr;
         rs->setActiveConnection(nullptr);

@@ -51,6 +51,41 @@ inline const QString kNoRight = QStringLiteral("对不起，您没有修改商�
 inline const QString kBomGone = QStringLiteral("商品结构清单不存在或已被删除");
 } // namespace bomtext
 
+// Statement heads the data layer sends, public so that a floor or a schema
+// check runs the very text the library does.
+namespace bomsql {
+// Loading: each head ends at "FBOMID=", followed by the BOM's id.
+inline const QString kHeaderQueryHead = QStringLiteral(
+    "SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
+    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
+    " FROM COM_BOM"
+    " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
+    " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
+    " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
+    " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+    " WHERE  FBOMID=");
+inline const QString kLineQueryHead = QStringLiteral(
+    "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
+    " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
+    " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
+    " COM_Systype.FName as FReplaceClassName"
+    " FROM COM_BOM_Child"
+    " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
+    " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
+    " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
+    " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
+    " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
+    " WHERE  FBOMID=");
+// GetInfo: items joined with their extra data, ending at "WHERE ", followed
+// by the caller's key.
+inline const QString kItemQueryHead = QStringLiteral(
+    "SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,"
+    "t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
+    "FROM COM_Item INNER JOIN "
+    "t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE ");
+} // namespace bomsql
+
 // One BOM header with its load, save and lookup methods. The lines live in
 // the editor's child grid (columns in bomcol). Runs on the call state's
 // connection unless a connection is given.

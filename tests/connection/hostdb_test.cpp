@@ -1,6 +1,7 @@
 // The host database: schema, demo data, stored procedures and the scale
 // generator, checked with the statements the library runs against it.
 
+#include "bomdata/bom.h"
 #include "dbfixture.h"
 #include "hostdb/hostdb.h"
 #include "hostdb/periods.h"
@@ -162,7 +163,9 @@ TEST_P(DemoData, ProfileHoldsTheCurrentYearAndPeriod)
 }
 
 // The library's own statements, verbatim, on the demo data: each must parse,
-// find its columns unambiguously and return what the dialog expects.
+// find its columns unambiguously and return what the dialog expects. The data
+// layer's load and item lookup are taken from it, so a change there is
+// checked here too.
 TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
 {
     Connection &c = *connection();
@@ -170,17 +173,7 @@ TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
     ASSERT_GT(bomId, 0);
     const QString id = QString::number(bomId);
 
-    const QString header =
-        QStringLiteral("SELECT COM_BOM.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-                       " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,t_MeasureUnit.FNumber as FMeasureUnitNumber,"
-                       " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID"
-                       " FROM COM_BOM"
-                       " LEFT JOIN t_Item on COM_Bom.FItemid=t_Item.FItemid "
-                       " LEFT JOIN COM_Item on COM_Bom.fitemid=COM_Item.FItemid "
-                       " LEFT JOIN t_Item AuxProp on COM_Bom.Fauxpropid=AuxProp.FItemid "
-                       " LEFT JOIN t_MeasureUnit on COM_Bom.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-                       " WHERE  FBOMID=")
-        + id;
+    const QString header = bomsql::kHeaderQueryHead + id;
     RecordsetPtr rs = c.Execute(header);
     ASSERT_EQ(rs->RecordCount(), 1);
     EXPECT_EQ(rs->Fields(QStringLiteral("FItemName")).toString(), QStringLiteral("工控机整机"));
@@ -188,19 +181,7 @@ TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
     EXPECT_EQ(rs->Fields(QStringLiteral("FMeasureUnit")).toString(), QStringLiteral("台"));
     EXPECT_EQ(rs->Fields(QStringLiteral("FBomID")).toInt32(), bomId);
 
-    const QString lines =
-        QStringLiteral("SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber,t_Item.FName as FItemName,COM_Item.FModel as FModel,"
-                       " AuxProp.FName as FAuxProp,t_MeasureUnit.FName as FMeasureUnit,COM_Item.FQtyScale as FQtyScale,"
-                       " COM_Item.FAuxClassID as FAuxClassID,COM_Item.FUnitGroupID as FUnitGroupID,"
-                       " COM_Systype.FName as FReplaceClassName"
-                       " FROM COM_BOM_Child"
-                       " LEFT JOIN t_Item on COM_Bom_Child.FItemid=t_Item.FItemid "
-                       " LEFT JOIN COM_Item on COM_Bom_Child.fitemid=COM_Item.FItemid "
-                       " LEFT JOIN t_Item AuxProp on COM_Bom_Child.Fauxpropid=AuxProp.FItemid "
-                       " LEFT JOIN t_MeasureUnit on COM_Bom_Child.FMeasureUnitID=t_MeasureUnit.FMeasureUnitID"
-                       " LEFT JOIN COM_Systype on COM_Bom_Child.FReplaceClassID=COM_Systype.FSysTypeID"
-                       " WHERE  FBOMID=")
-        + id;
+    const QString lines = bomsql::kLineQueryHead + id;
     rs = c.Execute(lines);
     ASSERT_GE(rs->RecordCount(), 5);
     int substitutes = 0, entry = 0;
@@ -232,9 +213,7 @@ TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
 
     // Item lookup by number or short number, shortest number first; and the
     // completion grid's variant restricted to a class, number glued to Order By.
-    const QString getInfo = QStringLiteral("SELECT COM_Item.*, t_Item.FNumber AS FItemNumber,"
-                                           "t_Item.FName AS FItemName , t_Item.FDetail AS FDetail "
-                                           "FROM COM_Item INNER JOIN t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE ");
+    const QString &getInfo = bomsql::kItemQueryHead;
     rs = c.Execute(getInfo + QStringLiteral("(FNumber='dz001' OR  FShortNumber ='dz001') Order By len(FNumber) "));
     ASSERT_EQ(rs->RecordCount(), 1);
     EXPECT_EQ(rs->Fields(QStringLiteral("FItemNumber")).toString(), QStringLiteral("1.01.001"));
