@@ -15,18 +15,6 @@ namespace torvel {
 
 namespace {
 
-// The platform's Trim: blanks only, not other white space.
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString nullSafeText(const Recordset &rs, const QString &field)
 {
     return NullToValue(rs.Fields(field), QString()).toString();
@@ -104,8 +92,8 @@ bool BOM::GetMoreInfo(GridModel &grd)
             if (!rs)
                 throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
             // No end-of-data test: a missing header fails on the first field.
-            BomNumber = trimBlanks(rs->Fields(QStringLiteral("FBOMNumber")).toString());
-            BomName = trimBlanks(rs->Fields(QStringLiteral("FBOMName")).toString());
+            BomNumber = Trim(rs->Fields(QStringLiteral("FBOMNumber")).toString());
+            BomName = Trim(rs->Fields(QStringLiteral("FBOMName")).toString());
             ItemID = roundToInt32(nullSafeVal(*rs, QStringLiteral("FItemID")));
             ItemNumber = rs->Fields(QStringLiteral("FItemNumber")).toString();
             ItemName = rs->Fields(QStringLiteral("FItemName")).toString();
@@ -190,7 +178,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
             // Percent to 15 digits, as the platform showed doubles: a stored
             // 0.07 shows as 7, not as 7.000000000000001.
             grd.setValue(numtext::plainText(numtext::decimalDigits(rs->Fields(f.scrap).toDouble() * 100)));
-            grd.SetText(bomcol::Remark, row, trimBlanks(text(f.remark)));
+            grd.SetText(bomcol::Remark, row, Trim(text(f.remark)));
             grd.SetText(bomcol::ItemID, row, number(f.itemID).toString());
             grd.SetText(bomcol::ReplaceClassID, row, number(f.replaceClassID).toString());
             grd.SetText(bomcol::AuxClassID, row, number(f.auxClassID).toString());
@@ -314,8 +302,8 @@ void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
     int32_t entry = 0;
     auto value = [&grd](int col, int row) { return Val(grd.text(col, row)); };
     for (int row = 1; row <= maxRows; ++row) {
-        if (trimBlanks(grd.text(bomcol::ReplaceClassName, row)).isEmpty()
-            && trimBlanks(grd.text(bomcol::ItemNumber, row)).isEmpty())
+        if (Trim(grd.text(bomcol::ReplaceClassName, row)).isEmpty()
+            && Trim(grd.text(bomcol::ItemNumber, row)).isEmpty())
             continue;
         ++entry;
         double qty = value(bomcol::Qty, row);

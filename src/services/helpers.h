@@ -15,6 +15,10 @@ Variant NullToValue(const Variant &value, const Variant &defaultValue);
 // InvalidProcedureCall.
 QString FormatDecimal(const Variant &value, int scale);
 
+// The platform's Trim: leading and trailing blanks only (not tabs or line
+// breaks, which QString::trimmed would also drop).
+QString Trim(const QString &text);
+
 // The platform's leading-number parse: leading blanks, a sign, digits, one
 // point, an exponent; whatever follows is ignored; no number gives 0.
 double Val(const QString &text);

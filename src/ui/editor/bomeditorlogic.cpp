@@ -17,17 +17,6 @@ QString editortext::unitMissing(int row)
 
 namespace editor {
 
-QString trimBlanks(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool swallowedEverywhere(QChar c)
 {
     return c == u'"' || c == u'\'';
@@ -92,9 +81,9 @@ int32_t cellId(const GridModel &grid, int col, int row)
 std::optional<SaveCheckFailure> checkHeaderForSave(const BOM &bom, bool isNew, Connection &connection)
 {
     using Target = SaveCheckFailure::Target;
-    if (trimBlanks(bom.BomNumber).isEmpty())
+    if (Trim(bom.BomNumber).isEmpty())
         return SaveCheckFailure{editortext::kNumberEmpty, Target::BomNumber};
-    if (trimBlanks(bom.BomName).isEmpty())
+    if (Trim(bom.BomName).isEmpty())
         return SaveCheckFailure{editortext::kNameEmpty, Target::BomName};
     if (isNew) {
         RecordsetPtr rs = connection.Execute(QStringLiteral("SELECT Count(*) FROM COM_Bom WHERE FBOMNumber =")
@@ -111,13 +100,13 @@ std::optional<SaveCheckFailure> checkLinesForSave(const GridModel &grid)
 {
     using Target = SaveCheckFailure::Target;
     for (int row = 1; row <= grid.MaxRows(); ++row) {
-        const QString code = trimBlanks(grid.text(bomcol::ItemNumber, row));
+        const QString code = Trim(grid.text(bomcol::ItemNumber, row));
         if (!code.isEmpty() && Val(grid.text(bomcol::UnitID, row)) == 0)
             return SaveCheckFailure{editortext::unitMissing(row), Target::None};
-        if (!trimBlanks(grid.text(bomcol::ReplaceClassName, row)).isEmpty()
+        if (!Trim(grid.text(bomcol::ReplaceClassName, row)).isEmpty()
             && cellId(grid, bomcol::ReplaceClassID, row) == 0)
             return SaveCheckFailure{editortext::kClassNotFound, Target::GridCell, bomcol::ReplaceClassName, row};
-        if (!code.isEmpty() && code != trimBlanks(grid.text(bomcol::ItemNumberCopy, row)))
+        if (!code.isEmpty() && code != Trim(grid.text(bomcol::ItemNumberCopy, row)))
             return SaveCheckFailure{editortext::kItemNotFound, Target::GridCell, bomcol::ItemNumber, row};
     }
     return std::nullopt;

@@ -55,8 +55,6 @@ QString unitMissing(int row);   // "请在第" row "行输入计量单位!"
 
 namespace editor {
 
-// The platform's Trim: blanks only.
-QString trimBlanks(const QString &text);
 
 // Characters no control of the editor takes from the keyboard, so that no
 // typed value can carry a quote; the BOM number refuses a few more.

@@ -19,7 +19,6 @@
 namespace torvel {
 
 using editor::cellId;
-using editor::trimBlanks;
 
 namespace {
 
@@ -38,7 +37,7 @@ private:
 
 QString fieldText(const Recordset &rs, const char *field)
 {
-    return trimBlanks(NullToValue(rs.Fields(QString::fromLatin1(field)), QString()).toString());
+    return Trim(NullToValue(rs.Fields(QString::fromLatin1(field)), QString()).toString());
 }
 
 int32_t fieldId(const Recordset &rs, const char *field)
@@ -204,8 +203,8 @@ void FrmBom::vasSubItem_LeaveCell(int col, int row, int newCol, int newRow, bool
         if (Val(g.text(bomcol::Qty, newRow)) == 0)
             g.SetText(bomcol::Qty, newRow, QStringLiteral("1"));
     } else if (col == bomcol::Qty && row >= 1) {
-        const bool isLine = !trimBlanks(g.text(bomcol::ReplaceClassName, row)).isEmpty()
-            || !trimBlanks(g.text(bomcol::ItemNumber, row)).isEmpty();
+        const bool isLine = !Trim(g.text(bomcol::ReplaceClassName, row)).isEmpty()
+            || !Trim(g.text(bomcol::ItemNumber, row)).isEmpty();
         if (isLine && row == g.MaxRows()) {
             g.setMaxRows(g.MaxRows() + 1);
             ResetGridRow(g.MaxRows());
@@ -235,15 +234,15 @@ void FrmBom::vasSubItem_LeaveCell(int col, int row, int newCol, int newRow, bool
 void FrmBom::leaveItemCode(int row, bool &cancel)
 {
     GridModel &g = *m_grid;
-    const QString replaceClass = trimBlanks(g.text(bomcol::ReplaceClassName, row));
-    const QString code = trimBlanks(g.text(bomcol::ItemNumber, row));
+    const QString replaceClass = Trim(g.text(bomcol::ReplaceClassName, row));
+    const QString code = Trim(g.text(bomcol::ItemNumber, row));
     if (replaceClass.isEmpty() && code.isEmpty()) {
         ResetGridRow(row);
         return;
     }
     if (code.isEmpty())
         return;
-    if (code == trimBlanks(g.text(bomcol::ItemNumberCopy, row))) {
+    if (code == Trim(g.text(bomcol::ItemNumberCopy, row))) {
         lockCell(bomcol::ReplaceClassName, row, true);
         return;
     }
@@ -305,12 +304,12 @@ void FrmBom::leaveItemCode(int row, bool &cancel)
 void FrmBom::leaveUnit(int row)
 {
     GridModel &g = *m_grid;
-    const QString unit = trimBlanks(g.text(bomcol::Unit, row));
-    if (unit.isEmpty() && !trimBlanks(g.text(bomcol::ItemNumber, row)).isEmpty()) {
+    const QString unit = Trim(g.text(bomcol::Unit, row));
+    if (unit.isEmpty() && !Trim(g.text(bomcol::ItemNumber, row)).isEmpty()) {
         g.SetText(bomcol::UnitID, row, QStringLiteral("0"));
         return;
     }
-    if (unit == trimBlanks(g.text(bomcol::UnitCopy, row)))
+    if (unit == Trim(g.text(bomcol::UnitCopy, row)))
         return;
     RecordsetPtr rs = m_bom->GetUnitInfo(editor::unitByNumber(unit, cellId(g, bomcol::UnitGroupID, row)));
     if (!rs || rs->Eof()) {
@@ -327,13 +326,13 @@ void FrmBom::leaveUnit(int row)
 void FrmBom::leaveReplaceClass(int row)
 {
     GridModel &g = *m_grid;
-    const QString replaceClass = trimBlanks(g.text(bomcol::ReplaceClassName, row));
+    const QString replaceClass = Trim(g.text(bomcol::ReplaceClassName, row));
     if (replaceClass.isEmpty()) {
-        if (trimBlanks(g.text(bomcol::ItemNumber, row)).isEmpty())
+        if (Trim(g.text(bomcol::ItemNumber, row)).isEmpty())
             ResetGridRow(row);
         return;
     }
-    if (replaceClass != trimBlanks(g.text(bomcol::ReplaceClassNameCopy, row))) {
+    if (replaceClass != Trim(g.text(bomcol::ReplaceClassNameCopy, row))) {
         RecordsetPtr rs = m_bom->GetReplaceClassInfo(editor::replaceClassByNumber(replaceClass));
         if (rs && !rs->Eof()) {
             g.SetText(bomcol::ReplaceClassID, row, idText(fieldId(*rs, "FSysTypeID")));
@@ -352,14 +351,14 @@ void FrmBom::leaveReplaceClass(int row)
 void FrmBom::leaveAuxProp(int row)
 {
     GridModel &g = *m_grid;
-    const QString text = trimBlanks(g.text(bomcol::AuxProp, row));
+    const QString text = Trim(g.text(bomcol::AuxProp, row));
     if (text.isEmpty()) {
         g.SetText(bomcol::AuxPropID, row, QStringLiteral("0"));
         g.SetText(bomcol::AuxProp, row, QString());
         g.SetText(bomcol::AuxPropCopy, row, QString());
         return;
     }
-    if (text == trimBlanks(g.text(bomcol::AuxPropCopy, row)))
+    if (text == Trim(g.text(bomcol::AuxPropCopy, row)))
         return;
     RecordsetPtr rs =
         m_bom->GetAuxPropInfo(editor::auxPropByNumber(text, cellId(g, bomcol::AuxClassID, row), true));
@@ -449,7 +448,7 @@ bool FrmBom::gridLookup(int col, int row)
             {{QStringLiteral("ItemClass"), Variant(int32_t(-480))}, {QStringLiteral("OnlyDetail"), Variant(true)}},
             false);
         if (choice) {
-            const QString name = trimBlanks(choice->name);
+            const QString name = Trim(choice->name);
             g.SetText(bomcol::ReplaceClassName, row, name);
             g.SetText(bomcol::ReplaceClassID, row, idText(choice->innerId));
             g.SetText(bomcol::ReplaceClassNameCopy, row, name);
@@ -466,7 +465,7 @@ bool FrmBom::gridLookup(int col, int row)
                               {QStringLiteral("OnlyDetail"), Variant(true)}},
                              false);
         if (choice) {
-            const QString name = trimBlanks(choice->name);
+            const QString name = Trim(choice->name);
             g.SetText(bomcol::AuxProp, row, name);
             g.SetText(bomcol::AuxPropID, row, idText(choice->innerId));
             g.SetText(bomcol::AuxPropCopy, row, name);

@@ -19,7 +19,6 @@
 
 namespace torvel {
 
-using editor::trimBlanks;
 using editor::BaseFindChoice;
 using editor::PickedRow;
 using editor::UnitText;
@@ -81,7 +80,7 @@ void FrmBom::TxtNumber_KeyDown(int keyCode)
 
 void FrmBom::TxtNumber_Validate(bool &cancel)
 {
-    const QString number = trimBlanks(TxtNumber->text());
+    const QString number = Trim(TxtNumber->text());
     if (number.isEmpty() || number == m_bom->ItemNumber)
         return;
     try {
@@ -110,7 +109,7 @@ void FrmBom::TxtNumber_Validate(bool &cancel)
         }
 
         auto text = [&item](const char *field) {
-            return trimBlanks(NullToValue(item->Fields(QString::fromLatin1(field)), QString()).toString());
+            return Trim(NullToValue(item->Fields(QString::fromLatin1(field)), QString()).toString());
         };
         auto id = [&item](const char *field) {
             return NullToValue(item->Fields(QString::fromLatin1(field)), int32_t(0)).toInt32();
@@ -149,7 +148,7 @@ void FrmBom::TxtAuxProp_KeyDown(int keyCode)
                      true);
         if (!choice)
             return;
-        TxtAuxProp->setText(trimBlanks(choice->name));
+        TxtAuxProp->setText(Trim(choice->name));
         m_bom->AuxPropID = choice->innerId;
         m_bom->AuxPropNumber = choice->code;
         m_bom->AuxProp = TxtAuxProp->text();
@@ -161,7 +160,7 @@ void FrmBom::TxtAuxProp_KeyDown(int keyCode)
 
 void FrmBom::TxtAuxProp_Validate(bool &cancel)
 {
-    const QString text = trimBlanks(TxtAuxProp->text());
+    const QString text = Trim(TxtAuxProp->text());
     if (text.isEmpty())
         return;
     if (text == m_bom->AuxProp || text == m_bom->AuxPropNumber) {
@@ -175,10 +174,10 @@ void FrmBom::TxtAuxProp_Validate(bool &cancel)
         cancel = true;
         return;
     }
-    TxtAuxProp->setText(trimBlanks(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString()));
+    TxtAuxProp->setText(Trim(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString()));
     m_bom->AuxPropID = NullToValue(rs->Fields(QStringLiteral("FItemID")), int32_t(0)).toInt32();
     m_bom->AuxProp = TxtAuxProp->text();
-    m_bom->AuxPropNumber = trimBlanks(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
+    m_bom->AuxPropNumber = Trim(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
     setModified();
 }
 

@@ -101,8 +101,8 @@ UnitText readUnit(BOM &bom, const QString &key)
     RecordsetPtr rs = bom.GetUnitInfo(key);
     if (!rs || rs->Eof())
         return unit;
-    unit.number = trimBlanks(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
-    unit.name = trimBlanks(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString());
+    unit.number = Trim(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
+    unit.name = Trim(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString());
     return unit;
 }
 
