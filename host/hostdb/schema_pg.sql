@@ -118,6 +118,7 @@ CREATE TABLE IF NOT EXISTS t_Item (
 );
 CREATE INDEX IF NOT EXISTS IX_t_Item_Number ON t_Item (FNumber);
 CREATE INDEX IF NOT EXISTS IX_t_Item_ShortNumber ON t_Item (FShortNumber);
+CREATE INDEX IF NOT EXISTS IX_t_Item_Name ON t_Item (FName);
 CREATE INDEX IF NOT EXISTS IX_t_Item_Class ON t_Item (FItemClassID, FNumber);
 ALTER TABLE t_Item CLUSTER ON t_Item_pkey;
 
