@@ -10,7 +10,6 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,14 +25,6 @@ int scalar(Connection &c, const QString &sql)
     const RecordsetPtr rs = c.Execute(sql);
     return rs->Fields(0).toInt32();
 }
-
-double oleDate(int y, int m, int d)
-{
-    return double(QDate(1899, 12, 30).daysTo(QDate(y, m, d)));
-}
-
-// ---------------------------------------------------------------------------
-// Creation once
 
 TEST(DemoDatabase, CreatedOnceAndLeftAloneAfterwards)
 {
@@ -63,9 +54,6 @@ TEST(DemoDatabase, SummaryNamesWhatItHolds)
         EXPECT_TRUE(summary.contains(QString::fromUtf8(expected))) << expected << "\n" << summary.toStdString();
     EXPECT_GE(summary.count(QLatin1Char('\n')), 7);
 }
-
-// ---------------------------------------------------------------------------
-// What later steps rely on, asked as counts that must be zero or positive.
 
 class DemoData : public DatabaseTest
 {
@@ -272,143 +260,6 @@ TEST_P(DemoData, BomNumbersAreUniqueIgnoringCase)
 }
 
 TORVEL_INSTANTIATE_DATABASE_TEST(DemoData);
-
-TEST(TestDatabaseFixture, EmptySchemaAndIndependentCopies)
-{
-    auto empty = TestDatabase::createSqlite(false);
-    for (const char *table : {"COM_BOM", "COM_BOM_Child", "COM_BOM_Group", "COM_BOM_Note", "t_Item", "COM_Item",
-                              "t_MeasureUnit", "COM_SysType", "t_SystemProfile", "t_User", "t_UserRight"})
-        EXPECT_EQ(scalar(*empty->connection(), QStringLiteral("SELECT Count(*) FROM ") + QString::fromUtf8(table)), 0) << table;
-
-    auto a = TestDatabase::createSqlite(true);
-    auto b = TestDatabase::createSqlite(true);
-    EXPECT_NE(a->path(), b->path());
-    a->connection()->Execute(QStringLiteral("DELETE FROM COM_BOM_Child"));
-    EXPECT_EQ(scalar(*a->connection(), QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 0);
-    EXPECT_GT(scalar(*b->connection(), QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 0);
-    const QString path = a->path();
-    a.reset();
-    EXPECT_FALSE(QFile::exists(path));
-}
-
-// ---------------------------------------------------------------------------
-// Period procedures
-
-struct PeriodCase
-{
-    const char *name;
-    int year;
-    int period;
-    QDate start;   // invalid: no such period, the output is Null
-    QDate end;
-};
-
-class PeriodProcedures : public ::testing::Test
-{
-protected:
-    void SetUp() override { db = TestDatabase::createSqlite(false); }
-
-    void setProfile(const char *byMonth, const char *count, const char *dates)
-    {
-        Connection &c = *db->connection();
-        c.Execute(QStringLiteral("DELETE FROM t_SystemProfile"));
-        const auto put = [&](const char *key, const char *value) {
-            if (value)
-                c.Execute(QStringLiteral("INSERT INTO t_SystemProfile(FCategory,FKey,FValue) VALUES ('GL','%1','%2')")
-                              .arg(QString::fromUtf8(key), QString::fromUtf8(value)));
-        };
-        put("PeriodByMonth", byMonth);
-        put("PeriodCount", count);
-        put("PeriodDates", dates);
-    }
-
-    Variant call(const char *procedure, const char *output, int year, int period)
-    {
-        std::vector<Parameter> params = {
-            {QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(year))},
-            {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(period))},
-            {QString::fromUtf8(output), 135, Parameter::Output, 0, Variant()},
-        };
-        EXPECT_EQ(db->connection()->callProcedure(QString::fromUtf8(procedure), params), nullptr);
-        return params[2].value;
-    }
-
-    void check(const PeriodCase &p)
-    {
-        const Variant start = call("sp_GetPeriodStartDate", "@pStartDate", p.year, p.period);
-        const Variant end = call("sp_GetPeriodEndDate", "@pEndDate", p.year, p.period);
-        if (!p.start.isValid()) {
-            EXPECT_TRUE(start.isNull()) << p.name;
-            EXPECT_TRUE(end.isNull()) << p.name;
-            return;
-        }
-        ASSERT_EQ(start.type(), Variant::Type::Date) << p.name;
-        EXPECT_EQ(start.toDate(), oleDate(p.start.year(), p.start.month(), p.start.day())) << p.name;
-        EXPECT_EQ(end.toDate(), oleDate(p.end.year(), p.end.month(), p.end.day())) << p.name;
-    }
-
-    std::unique_ptr<TestDatabase> db;
-};
-
-TEST_F(PeriodProcedures, CalendarMonths)
-{
-    setProfile("1", "12", nullptr);
-    const PeriodCase cases[] = {
-        {"January", 2026, 1, QDate(2026, 1, 1), QDate(2026, 1, 31)},
-        {"February", 2026, 2, QDate(2026, 2, 1), QDate(2026, 2, 28)},
-        {"leap February", 2028, 2, QDate(2028, 2, 1), QDate(2028, 2, 29)},
-        {"June", 2026, 6, QDate(2026, 6, 1), QDate(2026, 6, 30)},
-        {"December", 2026, 12, QDate(2026, 12, 1), QDate(2026, 12, 31)},
-        {"period 0", 2026, 0, {}, {}},
-        {"period 13", 2026, 13, {}, {}},
-        {"year 0 (no profile rows)", 0, 0, {}, {}},
-    };
-    for (const PeriodCase &p : cases)
-        check(p);
-}
-
-TEST_F(PeriodProcedures, MissingSettingsMeanCalendarMonths)
-{
-    setProfile(nullptr, nullptr, nullptr);
-    check({"March", 2026, 3, QDate(2026, 3, 1), QDate(2026, 3, 31)});
-}
-
-TEST_F(PeriodProcedures, PeriodDatesOfAFiscalYearFromApril)
-{
-    setProfile("0", "12", "040105010601070108010901100111011201010102010301");
-    const PeriodCase cases[] = {
-        {"first", 2026, 1, QDate(2026, 4, 1), QDate(2026, 4, 30)},
-        {"ninth", 2026, 9, QDate(2026, 12, 1), QDate(2026, 12, 31)},
-        {"January in the next year", 2026, 10, QDate(2027, 1, 1), QDate(2027, 1, 31)},
-        {"last ends before next year's first", 2026, 12, QDate(2027, 3, 1), QDate(2027, 3, 31)},
-        {"beyond the count", 2026, 13, {}, {}},
-    };
-    for (const PeriodCase &p : cases)
-        check(p);
-}
-
-TEST_F(PeriodProcedures, PeriodDatesOnOtherDaysAndBrokenProfiles)
-{
-    // Four quarters; a period ends the day before the next one starts.
-    setProfile("0", "4", "0101040107011001");
-    check({"quarter 2", 2026, 2, QDate(2026, 4, 1), QDate(2026, 6, 30)});
-    check({"quarter 4", 2026, 4, QDate(2026, 10, 1), QDate(2026, 12, 31)});
-    setProfile("0", "12", "0101");   // too short for twelve periods
-    check({"short dates", 2026, 3, {}, {}});
-    setProfile("0", "2", "01011340");   // 13/40 is no date
-    check({"bad group", 2026, 2, {}, {}});
-}
-
-TEST_F(PeriodProcedures, CalledByTextAtTheHeadOfAStatement)
-{
-    setProfile("1", "12", nullptr);
-    // No output parameter to fill: runs and returns no rows.
-    EXPECT_EQ(db->connection()->Execute(QStringLiteral("sp_GetPeriodStartDate 2026,3")), nullptr);
-    EXPECT_EQ(db->connection()->Execute(QStringLiteral("EXEC sp_GetPeriodEndDate @pYear=2026, @pPeriod=3")), nullptr);
-}
-
-// ---------------------------------------------------------------------------
-// Scale generator
 
 TEST(ScaleData, GeneratesConsistentBomsAndAppends)
 {

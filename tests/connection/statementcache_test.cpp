@@ -25,24 +25,13 @@ sqlite3 *handleOf(Connection &cnn)
     return *static_cast<sqlite3 *const *>(v.constData());
 }
 
-// The statements SQLite holds prepared on the connection whose text is `sql`.
-int preparedWithText(Connection &cnn, const QString &sql)
-{
-    int n = 0;
-    sqlite3 *db = handleOf(cnn);
-    for (sqlite3_stmt *s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s)) {
-        if (QString::fromUtf8(sqlite3_sql(s)) == sql)
-            ++n;
-    }
-    return n;
-}
-
-int preparedCount(Connection &cnn)
+// The statements SQLite holds prepared on the connection: all, or those whose text is `sql`.
+int prepared(Connection &cnn, const QString &sql = QString())
 {
     int n = 0;
     sqlite3 *db = handleOf(cnn);
     for (sqlite3_stmt *s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
-        ++n;
+        n += sql.isNull() || QString::fromUtf8(sqlite3_sql(s)) == sql;
     return n;
 }
 
@@ -162,7 +151,6 @@ TEST(StatementShape, ValuesAreLiftedOnlyWhereTheyAreValues)
 TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
 {
     const char *statements[] = {
-        // Writes: keys, counts, stored types.
         "INSERT INTO v(k,i,t,r,a) VALUES (1, 5, '5', 5.5, 5)",
         "INSERT INTO v(k,i,t,r,a) VALUES (2, '6', '06', '6.25', '6')",
         "INSERT INTO v(k,i,t,r,a) VALUES (3, 7.0, 7, 7, 7.0)",
@@ -172,7 +160,7 @@ TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
         "INSERT INTO v(k,i,t,r,a) VALUES (7, 0, 'z', 460.087806074545, 1927.5595567867)",
         "INSERT INTO v(k,i,t,r,a) VALUES (8, 00012, '1e5', .5, 440.101280558789)",
         "INSERT INTO v(i,t,r,a) VALUES (9, 'auto', 0, 0)",
-        // The same shapes with other values and other kinds of value.
+        "INSERT INTO v(k,i,t) VALUES (77, 1, 'm1'),(78, 2, 'm2')",
         "SELECT * FROM v WHERE k=1",
         "SELECT * FROM v WHERE k=2",
         "SELECT * FROM v WHERE k='3'",
@@ -203,7 +191,6 @@ TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
         "SELECT quote(r), quote(a), typeof(a) FROM v WHERE k=7",
         "SELECT quote(r), quote(a), typeof(a) FROM v WHERE k=8",
         "SELECT len(t) FROM v WHERE k=5",
-        // Errors raised while the cached statement runs.
         "INSERT INTO v(k,i,t) VALUES (10, 1, '5')",
         "INSERT INTO v(k,i,t) VALUES (1, 1, 'new')",
         "UPDATE v SET i=13 WHERE k=1",
@@ -217,9 +204,9 @@ TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
     for (const char *sql : statements)
         expectAlike(QString::fromUtf8(sql));
     // Every shape above was prepared once, whatever its values.
-    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT * FROM v WHERE k=?")), 1);
-    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT k FROM v WHERE t=?")), 1);
-    EXPECT_EQ(preparedWithText(*plain, QStringLiteral("SELECT * FROM v WHERE k=?")), 0);
+    EXPECT_EQ(prepared(*cached, QStringLiteral("SELECT * FROM v WHERE k=?")), 1);
+    EXPECT_EQ(prepared(*cached, QStringLiteral("SELECT k FROM v WHERE t=?")), 1);
+    EXPECT_EQ(prepared(*plain, QStringLiteral("SELECT * FROM v WHERE k=?")), 0);
 }
 
 TEST_F(StatementCache, TextThatIsNoUtf8ReadsAsTheDriverReadsIt)
@@ -254,7 +241,10 @@ TEST_F(StatementCache, SchemaChangesReachCachedStatements)
     expectAlike(QStringLiteral("INSERT INTO w VALUES (3, 'three')"));
 }
 
-TEST_F(StatementCache, StatementsSQLiteRefusesFailOnTheirOwnText)
+// Statements SQLite refuses fail on their own text; and a statement that
+// starts like the one before it, up to where that one's first value began,
+// must still be read whole (the texts run in this order).
+TEST_F(StatementCache, RefusedAndSameHeadStatementsAnswerAsTheirText)
 {
     const char *statements[] = {
         "SELECT nothing FROM v WHERE k=1",
@@ -262,30 +252,18 @@ TEST_F(StatementCache, StatementsSQLiteRefusesFailOnTheirOwnText)
         "INSERT INTO v(k,nothing) VALUES (1, 2)",
         "SELECT * FROM v WHERE likelihood(k=1, 0.5)",   // wants a literal, takes no parameter
         "SELECT * FROM v WHERE k=1; DELETE FROM v",
+        "SELECT k FROM v WHERE t='a'", "SELECT k FROM v WHERE t=5abc",
+        "SELECT k FROM v WHERE t= 'a' AND k=1", "SELECT k FROM v WHERE t= -- c\n 'a'",
+        "SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= X'41'",
+        "SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= (SELECT 'a')",
+        "SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t=?)",
+        "SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t='a''')",
+        "SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1.5e",
+        "SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1 UNION SELECT 2",
     };
-    for (const char *sql : statements)
-        expectAlike(QString::fromUtf8(sql));
-}
-
-// A statement that starts like the one before it, up to where that one's
-// first value began, must still be read as a whole.
-TEST_F(StatementCache, AStatementWithTheSameHeadIsStillReadWhole)
-{
-    const char *pairs[][2] = {
-        {"SELECT k FROM v WHERE t='a'", "SELECT k FROM v WHERE t=5abc"},
-        {"SELECT k FROM v WHERE t= 'a' AND k=1", "SELECT k FROM v WHERE t= -- c\n 'a'"},
-        {"SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= X'41'"},
-        {"SELECT k FROM v WHERE t= 'a'", "SELECT k FROM v WHERE t= (SELECT 'a')"},
-        {"SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t=?)"},
-        {"SELECT k FROM v WHERE (t='a')", "SELECT k FROM v WHERE (t='a''')"},
-        {"SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1.5e"},
-        {"SELECT k FROM v WHERE k=1", "SELECT k FROM v WHERE k=1 UNION SELECT 2"},
-    };
-    for (const auto &pair : pairs) {
-        for (const char *sql : pair) {
-            const QString text = QString::fromUtf8(sql);
-            EXPECT_EQ(outcome(*cached, text), outcome(*plain, text + QStringLiteral(" /* plain */"))) << sql;
-        }
+    for (const char *sql : statements) {
+        const QString text = QString::fromUtf8(sql);
+        EXPECT_EQ(outcome(*cached, text), outcome(*plain, text + QStringLiteral(" /* plain */"))) << sql;
     }
 }
 
@@ -317,7 +295,7 @@ TEST_F(StatementCache, TransactionsAndHookSeeCachedStatements)
 
 TEST_F(StatementCache, KeepsABoundedNumberOfShapes)
 {
-    const int before = preparedCount(*cached);
+    const int before = prepared(*cached);
     for (int i = 0; i < 300; ++i) {
         // A new shape each time (the column list grows), and the first again.
         const QString columns = QStringLiteral("k") + QStringLiteral(",k").repeated(i % 150);
@@ -326,8 +304,8 @@ TEST_F(StatementCache, KeepsABoundedNumberOfShapes)
                   0);
         EXPECT_EQ(cached->Execute(QStringLiteral("SELECT k FROM v WHERE k=%1").arg(i))->RecordCount(), 0);
     }
-    EXPECT_LE(preparedCount(*cached) - before, 64);
-    EXPECT_EQ(preparedWithText(*cached, QStringLiteral("SELECT k FROM v WHERE k=?")), 1);
+    EXPECT_LE(prepared(*cached) - before, 64);
+    EXPECT_EQ(prepared(*cached, QStringLiteral("SELECT k FROM v WHERE k=?")), 1);
     cached->Close();
     EXPECT_FALSE(cached->isOpen());
 }
