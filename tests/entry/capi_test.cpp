@@ -8,6 +8,7 @@
 #include "entry/publicclasses.h"
 #include "services/messagebox.h"
 
+#include "entrytest.h"
 #include "printers.h"
 
 #include <QDialog>
@@ -22,18 +23,7 @@ using namespace torvel;
 
 namespace {
 
-class QuietBoxes : public MessageBoxService
-{
-public:
-    QuietBoxes() { setMessageBoxService(this); }
-    ~QuietBoxes() override { setMessageBoxService(nullptr); }
-    int show(const QString &text, int, const QString &) override
-    {
-        texts << text;
-        return mb::OK;
-    }
-    QStringList texts;
-};
+using QuietBoxes = torvel::test::BoxRecorder;
 
 TvDispatch *create(const TvGuid &clsid)
 {
@@ -229,13 +219,13 @@ TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
         EXPECT_EQ(r.argErr, c.argErr);
         EXPECT_FALSE(r.description.empty());
     }
-    EXPECT_TRUE(boxes.texts.isEmpty()) << "a failed conversion ran the method";
+    EXPECT_TRUE(boxes.boxes.empty()) << "a failed conversion ran the method";
 
     // ItemID 0 as a 16-bit value: the method runs and asks for an item.
     const Call zero = invoke(bom, TV_DISPID_SelectBom, TV_DISPATCH_METHOD, {nothing, i2(0)});
     EXPECT_EQ(zero.hr, TV_S_OK);
     EXPECT_EQ(zero.result.vt, TV_VT_I4);
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("请输入商品ID")});
+    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("请输入商品ID")});
     bom->lpVtbl->Release(bom);
 }
 
@@ -244,7 +234,7 @@ TEST(CInterface, MethodsRunThroughTheSeamAndErrorsComeBackAsCodes)
     QuietBoxes boxes;
     QTemporaryDir dir;
     TvDispatch *cnn = create(TV_CLSID_Connection);
-    const std::string path = dir.filePath(QStringLiteral("m.db")).toStdString();
+    const std::string path = dir.filePath(QStringLiteral("c.db")).toStdString();
     ASSERT_EQ(invoke(cnn, 1, TV_DISPATCH_METHOD, {text(path.c_str())}).hr, TV_S_OK);
     TvDispatch *bom = create(TV_CLSID_BomInfo);
 

@@ -3,6 +3,7 @@
 
 #include "services/dispatch.h"
 
+#include "entrytest.h"
 #include "printers.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <map>
 
 using namespace torvel;
+using torvel::test::errorOf;
 
 namespace {
 
@@ -58,18 +60,6 @@ public:
     std::vector<Variant::Type> lastTypes;
     Variant::Type lastPutType = Variant::Type::Empty;
 };
-
-template <class F>
-ComError errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const ComError &e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return ComError(0, {}, {});
-}
 
 } // namespace
 

@@ -7,45 +7,22 @@
 #include "services/connectionobject.h"
 #include "services/messagebox.h"
 
+#include "entrytest.h"
 #include "printers.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace torvel;
+using torvel::test::BoxRecorder;
+using torvel::test::errorOf;
 
 namespace {
-
-struct Box { QString text; int flags; QString title; };
-
-// Keeps every box; answers OK.
-class BoxRecorder : public MessageBoxService
-{
-public:
-    BoxRecorder() { setMessageBoxService(this); }
-    ~BoxRecorder() override { setMessageBoxService(nullptr); }
-    int show(const QString &text, int flags, const QString &title) override
-    {
-        boxes.push_back({text, flags, title});
-        return mb::OK;
-    }
-    std::vector<Box> boxes;
-};
-
-template <class F>
-ComError errorOf(F &&f)
-{
-    try {
-        f();
-    } catch (const ComError &e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error raised";
-    return ComError(0, {}, {});
-}
 
 // A fake form: counts instances, and runs the test's behaviour inside its
 // modal loop through the seam's script hook.
@@ -96,27 +73,16 @@ TEST_F(PublicClasses, CreationResetsTheStateItOwns)
         gReturnOK = true; gGroupID = 3; gBomID = 4; gBomName = "n"; gBomNumber = "b";
         gGroupInterID = 5; gParentID = 6; gGroupName = "g"; gGroupNumber = "gn"; gItemID = 7; gBomNoteID = 8;
     };
+    const auto state = [] {
+        return std::tuple(gReturnOK, gGroupID, gBomID, gBomName, gBomNumber, gGroupInterID, gParentID, gGroupName,
+                          gGroupNumber, gItemID, gBomNoteID);
+    };
     fill();
     BomInfo bom;
-    EXPECT_FALSE(gReturnOK);
-    EXPECT_EQ(gGroupID, 0);
-    EXPECT_EQ(gBomID, 0);
-    EXPECT_EQ(gBomName, QString());
-    EXPECT_EQ(gBomNumber, QString());
-    EXPECT_EQ(gGroupInterID, 5);
-    EXPECT_EQ(gParentID, 6);
-    EXPECT_EQ(gItemID, 7);
-    EXPECT_EQ(gBomNoteID, 8);
-
+    EXPECT_EQ(state(), std::tuple(false, 0, 0, QString(), QString(), 5, 6, QString("g"), QString("gn"), 7, 8));
     fill();
     BOMGroupInfo group;
-    EXPECT_FALSE(gReturnOK);
-    EXPECT_EQ(gGroupInterID, 0);
-    EXPECT_EQ(gParentID, 0);
-    EXPECT_EQ(gGroupName, QStringLiteral("g"));
-    EXPECT_EQ(gGroupNumber, QStringLiteral("gn"));
-    EXPECT_EQ(gBomID, 4);
-    EXPECT_EQ(gGroupID, 3);
+    EXPECT_EQ(state(), std::tuple(false, 3, 4, QString("n"), QString("b"), 0, 0, QString("g"), QString("gn"), 7, 8));
 }
 
 TEST_F(PublicClasses, EveryObjectOfEitherClassReadsOneState)
