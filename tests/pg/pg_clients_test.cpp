@@ -125,10 +125,36 @@ protected:
     {
         if (cnn)
             cnn->setStatementHook(nullptr);
+        second.reset();
         gAdoCnn.reset();
         observer.reset();
         cnn.reset();
         PgServerTest::TearDown();
+    }
+
+    // Before the first client's (skip+1)th statement starting with `head`, the
+    // second client's save starts, and the first waits until the server holds
+    // it in a lock.
+    void secondStartsBefore(const char *head, int skip, std::function<bool(Connection &)> save)
+    {
+        second.reset();
+        blocked = false;
+        cnn->setStatementHook([this, head, skip, seen = 0, save = std::move(save)](const QString &text) mutable {
+            if (second || !text.startsWith(QLatin1String(head), Qt::CaseInsensitive) || seen++ < skip)
+                return;
+            second = std::make_unique<SecondClient>(db().connectionString(), save);
+            blocked = second->waitUntilBlocked(*observer);
+        });
+    }
+    // After the first client's save: the second one ran to its end, having waited.
+    [[nodiscard]] bool secondFinished()
+    {
+        cnn->setStatementHook(nullptr);
+        if (!second)
+            return false;
+        second->join();
+        EXPECT_TRUE(blocked) << "the second save never waited for the first";
+        return true;
     }
 
     QStringList remarksOf(int32_t bomId)
@@ -154,6 +180,8 @@ protected:
     int count(const QString &sql) { return observer->Execute(sql)->Fields(0).toInt32(); }
 
     ConnectionPtr cnn;        // the first client's
+    std::unique_ptr<SecondClient> second;
+    bool blocked = false;
     ConnectionPtr observer;   // looks on; never part of a save
     test::FakeShareProps props;
     test::FakeSecurity security;
@@ -177,26 +205,13 @@ TEST_F(TwoClients, SavingTheSameBomEndsWithOneWholeSave)
     };
     for (const auto &k : cases) {
         SCOPED_TRACE(std::string(k.secondStartsBefore) + " +" + std::to_string(k.skip));
-        auto gridA = gridOf(QStringLiteral("A"), 4);
-        std::unique_ptr<SecondClient> second;
-        int seen = 0;
-        bool blocked = false;
-        cnn->setStatementHook([&](const QString &text) {
-            if (second || !text.startsWith(QLatin1String(k.secondStartsBefore), Qt::CaseInsensitive) || seen++ < k.skip)
-                return;
-            second = std::make_unique<SecondClient>(db().connectionString(), [](Connection &b) {
-                auto gridB = gridOf(QStringLiteral("B"), 6);
-                BOM bom = header(b, 1, QStringLiteral("BOM-001"), QStringLiteral("乙方"));
-                return bom.Update(*gridB);
-            });
-            blocked = second->waitUntilBlocked(*observer);
+        secondStartsBefore(k.secondStartsBefore, k.skip, [](Connection &b) {
+            BOM bom = header(b, 1, QStringLiteral("BOM-001"), QStringLiteral("乙方"));
+            return bom.Update(*gridOf(QStringLiteral("B"), 6));
         });
         BOM first = header(*cnn, 1, QStringLiteral("BOM-001"), QStringLiteral("甲方"));
-        EXPECT_TRUE(first.Update(*gridA));
-        cnn->setStatementHook(nullptr);
-        ASSERT_TRUE(second);
-        second->join();
-        EXPECT_TRUE(blocked) << "the second save never waited for the first";
+        EXPECT_TRUE(first.Update(*gridOf(QStringLiteral("A"), 4)));
+        ASSERT_TRUE(secondFinished());
         EXPECT_EQ(second->result(), 1) << second->error().toStdString();
         EXPECT_EQ(remarksOf(1), remarksOfClient(QStringLiteral("B"), 6));
         EXPECT_EQ(observer->Execute(QStringLiteral("SELECT FBOMName FROM COM_BOM WHERE FBOMID=1"))->Fields(0).toString(),
@@ -211,28 +226,16 @@ TEST_F(TwoClients, SavingTheSameBomEndsWithOneWholeSave)
 TEST_F(TwoClients, AddingTheSameNumberLetsOneWinAndTheOtherWriteNothing)
 {
     boxes.expect(QStringLiteral("保存数据时出错:"), mb::OK, mb::Information);
-    auto gridA = gridOf(QStringLiteral("A"), 3);
-    std::unique_ptr<SecondClient> second;
     int32_t secondId = -1;
-    bool blocked = false;
-    cnn->setStatementHook([&](const QString &text) {
-        if (second || !text.startsWith(QLatin1String("INSERT INTO COM_Bom_Child"), Qt::CaseInsensitive))
-            return;
-        second = std::make_unique<SecondClient>(db().connectionString(), [&secondId](Connection &b) {
-            auto gridB = gridOf(QStringLiteral("B"), 5);
-            BOM bom = header(b, 0, QStringLiteral("new-1"), QStringLiteral("乙方"));
-            const bool ok = bom.Add(*gridB);
-            secondId = bom.BomID;
-            return ok;
-        });
-        blocked = second->waitUntilBlocked(*observer);
+    secondStartsBefore("INSERT INTO COM_Bom_Child", 0, [&secondId](Connection &b) {
+        BOM bom = header(b, 0, QStringLiteral("new-1"), QStringLiteral("乙方"));
+        const bool ok = bom.Add(*gridOf(QStringLiteral("B"), 5));
+        secondId = bom.BomID;
+        return ok;
     });
     BOM first = header(*cnn, 0, QStringLiteral("NEW-1"), QStringLiteral("甲方"));
-    EXPECT_TRUE(first.Add(*gridA));
-    cnn->setStatementHook(nullptr);
-    ASSERT_TRUE(second);
-    second->join();
-    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(first.Add(*gridOf(QStringLiteral("A"), 3)));
+    ASSERT_TRUE(secondFinished());
     EXPECT_EQ(second->result(), 0) << second->error().toStdString();
     EXPECT_EQ(secondId, 0);
     ASSERT_EQ(boxes.count(), 1);
