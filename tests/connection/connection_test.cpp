@@ -176,7 +176,7 @@ TEST_P(SqliteConnection, RowsAffectedAndGeneratedKeys)
     EXPECT_EQ(cnn->lastInsertId().toInt32(), 2);
 }
 
-TEST_P(SqliteConnection, QuotedTextRoundTripsUnchanged)
+TEST_P(SqliteConnection, SplicedTextsAndNumbersRoundTripUnchanged)
 {
     const QString texts[] = {
         QStringLiteral("O'Brien"),
@@ -202,16 +202,9 @@ TEST_P(SqliteConnection, QuotedTextRoundTripsUnchanged)
         EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FName=") + sqlQuote(t)), 1) << t.toStdString();
     }
     EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), id);
-}
-
-TEST_P(SqliteConnection, NumbersRoundTripThroughTheirText)
-{
-    const double values[] = {0.125, 1234567.5, 0.1, 1e-7, 1e15, -2.5};
-    int id = 0;
-    for (double v : values) {
+    for (double v : {0.125, 1234567.5, 0.1, 1e-7, 1e15, -2.5}) {
         ++id;
-        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FQty) VALUES (") + sqlNumber(id) + QStringLiteral(",")
-                     + sqlNumber(v) + QStringLiteral(")"));
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FQty) VALUES (") + sqlNumber(id) + u',' + sqlNumber(v) + u')');
         EXPECT_EQ(cnn->Execute(QStringLiteral("SELECT FQty FROM t_Item WHERE FItemID=") + sqlNumber(id))->Fields(0).toDouble(), v);
     }
 }
@@ -362,7 +355,7 @@ protected:
     std::vector<std::vector<Parameter>> calls;
 };
 
-TEST_P(Procedures, CalledByNameAtTheHeadOfAStatement)
+TEST_P(Procedures, CalledByNameOrExecWithPositionalOrNamedArguments)
 {
     const RecordsetPtr rs = cnn->Execute(QStringLiteral("sp_Echo 2026,3,5,'2026-03-01','it''s', -1.5, NULL"));
     ASSERT_NE(rs, nullptr);
@@ -377,10 +370,8 @@ TEST_P(Procedures, CalledByNameAtTheHeadOfAStatement)
     EXPECT_EQ(p[4].value.toString(), QStringLiteral("it's"));
     EXPECT_EQ(p[5].value.toDouble(), -1.5);
     EXPECT_TRUE(p[6].value.isNull());
-}
 
-TEST_P(Procedures, ExecNamedArgumentsAndCaseOfTheName)
-{
+    calls.clear();
     cnn->Execute(QStringLiteral("EXEC SP_ECHO @pYear = 2026, @pPeriod=3;"));
     cnn->Execute(QStringLiteral("  execute dbo.sp_echo"));
     ASSERT_EQ(calls.size(), 2u);
@@ -389,6 +380,7 @@ TEST_P(Procedures, ExecNamedArgumentsAndCaseOfTheName)
     EXPECT_EQ(calls[0][1].value.toInt32(), 3);
     EXPECT_TRUE(calls[1].empty());
 }
+
 
 TEST_P(Procedures, ThroughTheCommandWithOutputs)
 {
