@@ -30,20 +30,20 @@ QString pick(std::mt19937 &rng, const QStringList &list)
 void seedMasterTables(Connection &cnn, std::mt19937 &rng)
 {
     cnn.BeginTrans();
+    const auto n = [](int v) { return sqlNumber(int32_t(v)); };
     for (int id = 1; id <= 240; ++id) {
-        const QString number = pick(rng, kTexts);
-        const QString name = pick(rng, kTexts);
+        const QString number = sqlQuote(pick(rng, kTexts));
+        const QString name = sqlQuote(pick(rng, kTexts));
         const int group = int(rng() % 4);
-        const int item = int(rng() % 6);
-        cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (")
-                    + sqlNumber(int32_t(id)) + u',' + sqlNumber(int32_t(item)) + u',' + sqlQuote(number) + u','
-                    + sqlQuote(name) + u',' + sqlNumber(int32_t(group)) + u')');
-        cnn.Execute(QStringLiteral("INSERT INTO t_Item (FItemID,FNumber,FName,FShortNumber,FItemClassID) VALUES (")
-                    + sqlNumber(int32_t(id)) + u',' + sqlQuote(number) + u',' + sqlQuote(name) + u','
-                    + sqlQuote(pick(rng, kTexts)) + u',' + sqlNumber(int32_t(group + 4)) + u')');
-        cnn.Execute(QStringLiteral("INSERT INTO COM_SysType (FSysTypeID,FNumber,FName,FClassID) VALUES (")
-                    + sqlNumber(int32_t(id)) + u',' + sqlQuote(number) + u',' + sqlQuote(name) + u','
-                    + sqlNumber(int32_t(rng() % 3 == 0 ? 481 : 480)) + u')');
+        const QStringList rows[] = {
+            {"t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID)", n(id), n(int(rng() % 6)), number,
+             name, n(group)},
+            {"t_Item (FItemID,FNumber,FName,FShortNumber,FItemClassID)", n(id), number, name,
+             sqlQuote(pick(rng, kTexts)), n(group + 4)},
+            {"COM_SysType (FSysTypeID,FNumber,FName,FClassID)", n(id), number, name, n(rng() % 3 == 0 ? 481 : 480)},
+        };
+        for (const QStringList &row : rows)
+            cnn.Execute(QStringLiteral("INSERT INTO ") + row[0] + QStringLiteral(" VALUES (") + row.mid(1).join(u',') + u')');
     }
     // Nulls, which no comparison but "= NULL" matches.
     cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (900,NULL,NULL,NULL,NULL)"));
