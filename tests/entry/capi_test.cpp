@@ -219,7 +219,7 @@ TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
         EXPECT_EQ(r.argErr, c.argErr);
         EXPECT_FALSE(r.description.empty());
     }
-    EXPECT_TRUE(boxes.boxes.empty()) << "a failed conversion ran the method";
+    EXPECT_TRUE(boxes.boxes().empty()) << "a failed conversion ran the method";
 
     // ItemID 0 as a 16-bit value: the method runs and asks for an item.
     const Call zero = invoke(bom, TV_DISPID_SelectBom, TV_DISPATCH_METHOD, {nothing, i2(0)});
@@ -264,7 +264,7 @@ TEST(CInterface, MethodsRunThroughTheSeamAndErrorsComeBackAsCodes)
     EXPECT_EQ(r.code, -2147467259);
     EXPECT_EQ(r.description, "no such table: COM_BOM");
 
-    EXPECT_TRUE(boxes.boxes.empty()) << "an error that goes back to the host was also shown";
+    EXPECT_TRUE(boxes.boxes().empty()) << "an error that goes back to the host was also shown";
 
     bom->lpVtbl->Release(bom);
     cnn->lpVtbl->Release(cnn);

@@ -143,7 +143,7 @@ TEST_F(PublicClasses, ShowHandsInputsToTheEditor)
 
     bom->call(QStringLiteral("Show"));
     EXPECT_EQ(form.made, 2) << "a fresh instance per call";
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(PublicClasses, SelectBomWithoutItemAsksForOneAndStoresNothing)
@@ -152,13 +152,13 @@ TEST_F(PublicClasses, SelectBomWithoutItemAsksForOneAndStoresNothing)
     FakeForm form(kFormSelect, [](QDialog &d) { d.accept(); });
     for (int32_t item : {0, -5}) {
         gItemID = 77;
-        boxes.boxes.clear();
+        boxes.clear();
         Args args{cnn, Variant(item)};
         EXPECT_EQ(bom.invoke(dispid::SelectBom, InvokeKind::Method, args).toInt32(), 0);
-        ASSERT_EQ(boxes.boxes.size(), 1u);
-        EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("请输入商品ID"));
-        EXPECT_EQ(boxes.boxes[0].flags, mb::Information);
-        EXPECT_EQ(boxes.boxes[0].title, QStringLiteral("系统提示"));
+        ASSERT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("请输入商品ID"));
+        EXPECT_EQ(boxes.boxes()[0].flags, mb::Information);
+        EXPECT_EQ(boxes.boxes()[0].title, QStringLiteral("系统提示"));
         EXPECT_EQ(gAdoCnn, nullptr) << "the connection was stored";
         EXPECT_EQ(gItemID, 77);
     }
@@ -189,7 +189,7 @@ TEST_F(PublicClasses, SelectBomReturnsTheConfirmedBomOnly)
     confirm = false;
     EXPECT_EQ(bom.call(QStringLiteral("SelectBom"), {cnn, Variant(int32_t(8))}).toInt32(), 0);
     EXPECT_EQ(bom.get(QStringLiteral("ReturnBomID")).toInt32(), 42) << "cancel keeps the earlier id";
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 TEST_F(PublicClasses, CompleteBomReturnsTheNoteIdItLeaves)
@@ -232,7 +232,7 @@ TEST_F(PublicClasses, LookBomReportWithoutBomDoesNothingAtAll)
         EXPECT_EQ(gBomID, 3);
         EXPECT_EQ(gNoteDate, 100.0);
     }
-    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(boxes.boxes().empty());
 
     double seenDate = 0;
     FakeForm shown(kFormReport, [&](QDialog &d) { seenDate = gNoteDate; d.accept(); });
@@ -252,9 +252,9 @@ TEST_F(PublicClasses, FormErrorShowsABox)
         throw ComError(errc::DatabaseError, QStringLiteral("sqlite"), QStringLiteral("no such table: COM_BOM"));
     });
     bom.call(QStringLiteral("Show"));
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("no such table: COM_BOM"));
-    EXPECT_EQ(boxes.boxes[0].flags, mb::Critical);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("no such table: COM_BOM"));
+    EXPECT_EQ(boxes.boxes()[0].flags, mb::Critical);
 }
 
 TEST_F(PublicClasses, FormsWithoutDialogSayTheFunctionIsNotAvailable)
@@ -266,9 +266,9 @@ TEST_F(PublicClasses, FormsWithoutDialogSayTheFunctionIsNotAvailable)
     gReturnOK = true;
     gBomID = 55;
     EXPECT_EQ(bom.SelectBom(cnn, 3), 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].text, kFunctionNotAvailable);
-    EXPECT_EQ(boxes.boxes[0].flags, mb::Information);
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.boxes()[0].text, kFunctionNotAvailable);
+    EXPECT_EQ(boxes.boxes()[0].flags, mb::Information);
 }
 
 TEST_F(PublicClasses, ConnectionArgumentsMustBeTheLibrarysConnection)

@@ -7,19 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include "comerrors.h"
+
 using namespace torvel;
+using torvel::test::errorNumber;
 
 namespace {
-
-int errorNumber(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const ComError &e) {
-        return e.number();
-    }
-    return 0;
-}
 
 Variant i32(int v) { return Variant(int32_t(v)); }
 

@@ -8,22 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "comerrors.h"
+
 #include <cmath>
 #include <limits>
 
 using namespace torvel;
+using torvel::test::errorNumber;
 
 namespace {
-
-int errorNumber(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const ComError &e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Null and NaN have no text of their own.
 std::string describe(const Variant &v)
