@@ -90,7 +90,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
         {
             RecordsetPtr rs = cnn.Execute(bomsql::kHeaderQueryHead + sqlNumber(BomID));
             if (!rs)
-                throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
+                throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
             // No end-of-data test: a missing header fails on the first field.
             BomNumber = Trim(rs->Fields(QStringLiteral("FBOMNumber")).toString());
             BomName = Trim(rs->Fields(QStringLiteral("FBOMName")).toString());
@@ -232,7 +232,7 @@ bool BOM::Add(GridModel &grd)
             RecordsetPtr rs = cnn.Execute(QStringLiteral("SELECT FBOMID FROM COM_Bom WHERE FBOMNumber=")
                                           + sqlQuote(BomNumber));
             if (!rs)
-                throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
+                throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
             newId = rs->Fields(QStringLiteral("FBomID")).toInt32();
         }
         prefix = bomtext::kAddError;
@@ -357,7 +357,7 @@ const QStringList &BOM::tableColumns(Connection &cnn, const lookupfilter::Table 
     if (found == m_columns.end()) {
         RecordsetPtr rs = cnn.Execute(table.wholeQuery + QStringLiteral(" WHERE 1=0"));
         if (!rs)
-            throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
+            throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
         found = m_columns.emplace(table.name, rs->fieldNames()).first;
     }
     return found->second;

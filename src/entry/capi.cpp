@@ -109,7 +109,7 @@ TvHResult guarded(TvExcepInfo *excep, uint32_t *argErr, F &&body)
                        QString::fromLocal8Bit(e.what())},
                       excep);
     } catch (...) {
-        return report({TV_E_UNEXPECTED, errc::DatabaseError, QStringLiteral("TORVEL"), QStringLiteral("未知错误")},
+        return report({TV_E_UNEXPECTED, errc::DatabaseError, QStringLiteral("TORVEL"), errtext::kUnknown},
                       excep);
     }
 }
@@ -235,7 +235,7 @@ public:
         const char *names[] = {utf8.constData()};
         int32_t id = TV_DISPID_UNKNOWN;
         if (TV_FAILED(m_d->lpVtbl->GetIDsOfNames(m_d, names, 1, &id)))
-            throw ComError(errc::MemberNotFound, className(), QStringLiteral("对象不支持该属性或方法: ") + name);
+            throw ComError(errc::MemberNotFound, className(), errtext::kMemberNotFound + name);
         return id;
     }
 

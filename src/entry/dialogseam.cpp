@@ -113,8 +113,8 @@ bool showDialog(const QString &formName, LoadErrors loadErrors)
         return false;
     } catch (...) {
         if (loadErrors == LoadErrors::ReachCaller)
-            throw ComError(errc::DatabaseError, formName, QStringLiteral("未知错误"));
-        showBox(QStringLiteral("未知错误"), mb::Critical);
+            throw ComError(errc::DatabaseError, formName, errtext::kUnknown);
+        showBox(errtext::kUnknown, mb::Critical);
         return false;
     }
     if (!dialog) {
@@ -149,7 +149,7 @@ bool showDialog(const QString &formName, LoadErrors loadErrors)
     } catch (const std::exception &e) {
         showBox(QString::fromLocal8Bit(e.what()), mb::Critical);
     } catch (...) {
-        showBox(QStringLiteral("未知错误"), mb::Critical);
+        showBox(errtext::kUnknown, mb::Critical);
     }
     return true;
 }

@@ -43,4 +43,14 @@ inline constexpr int32_t InvalidFilter = 3001;         // arguments of the wrong
 inline constexpr int32_t DatabaseError = -2147467259;  // 0x80004005, what the provider reports
 } // namespace errc
 
+// Descriptions of the errors raised in several places, in the platform's words.
+namespace errtext {
+inline const QString kOverflow = QStringLiteral("溢出");
+inline const QString kUnknown = QStringLiteral("未知错误");
+inline const QString kNoRecordset = QStringLiteral("没有返回记录集");
+inline const QString kMemberNotFound = QStringLiteral("对象不支持该属性或方法: ");
+inline const QString kCannotCreateObject = QStringLiteral("ActiveX 部件不能创建对象: ");
+inline const QString kConnectionRequired = QStringLiteral("需要数据库连接对象 (TORVEL.Connection), 得到 ");
+} // namespace errtext
+
 } // namespace torvel

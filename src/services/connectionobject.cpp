@@ -82,14 +82,14 @@ ConnectionPtr ConnectionObject::unwrap(const Variant &value)
 {
     if (!value.isObject())
         throw ComError(errc::ObjectRequired, kProgId,
-                       QStringLiteral("需要数据库连接对象 (TORVEL.Connection), 得到 ") + value.typeName());
+                       errtext::kConnectionRequired + value.typeName());
     const ObjectPtr object = value.toObject();
     if (!object)
         return nullptr;   // Nothing: the caller clears its reference
     const auto *own = dynamic_cast<const ConnectionObject *>(object.get());
     if (!own)
         throw ComError(errc::TypeMismatch, kProgId,
-                       QStringLiteral("需要数据库连接对象 (TORVEL.Connection), 得到 ") + object->className());
+                       errtext::kConnectionRequired + object->className());
     if (!own->m_connection)
         throw ComError(errc::ObjectClosed, kProgId, QStringLiteral("数据库连接对象尚未打开"));
     return own->m_connection;

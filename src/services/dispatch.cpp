@@ -15,7 +15,7 @@ QString hexId(DispId id)
 
 ComError memberNotFound(const QString &source, const QString &what)
 {
-    return ComError(errc::MemberNotFound, source, QStringLiteral("对象不支持该属性或方法: ") + what);
+    return ComError(errc::MemberNotFound, source, errtext::kMemberNotFound + what);
 }
 
 } // namespace
@@ -322,11 +322,11 @@ ObjectPtr ObjectRegistry::create(const QString &progId) const
     const Factory f = factory(progId);
     if (!f)
         throw ComError(errc::CannotCreateObject, progId,
-                       QStringLiteral("ActiveX 部件不能创建对象: ") + progId);
+                       errtext::kCannotCreateObject + progId);
     ObjectPtr object = f();
     if (!object)
         throw ComError(errc::CannotCreateObject, progId,
-                       QStringLiteral("ActiveX 部件不能创建对象: ") + progId);
+                       errtext::kCannotCreateObject + progId);
     return object;
 }
 

@@ -34,7 +34,7 @@ QString FormatDecimal(const Variant &value, int scale)
         number = value.toDouble();
     }
     if (!std::isfinite(number))
-        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), QStringLiteral("溢出"));
+        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), errtext::kOverflow);
     return numtext::groupedFixed(numtext::decimalDigits(number), scale);
 }
 
@@ -42,7 +42,7 @@ double Val(const QString &text)
 {
     const double v = numtext::leadingNumber(text);
     if (!std::isfinite(v))
-        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), QStringLiteral("溢出"));
+        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), errtext::kOverflow);
     return v;
 }
 

@@ -20,7 +20,7 @@ const QString kSource = QStringLiteral("TORVEL");
 
 [[noreturn]] void overflow()
 {
-    throw ComError(errc::Overflow, kSource, QStringLiteral("溢出"));
+    throw ComError(errc::Overflow, kSource, errtext::kOverflow);
 }
 
 // OLE dates run from 1 January 100 to 31 December 9999, as the platform's did.

@@ -80,7 +80,7 @@ void setPointerService(PointerService *service)
 void BeginWait()
 {
     if (g_waitCount == INT16_MAX)
-        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), QStringLiteral("溢出"));
+        throw ComError(errc::Overflow, QStringLiteral("TORVEL"), errtext::kOverflow);
     ++g_waitCount;
     if (g_waitCount == 1)
         pointerService().setPointer(pointer::Hourglass);

@@ -128,7 +128,7 @@ void FrmBom::MoveToBom(const QString &key)
     Connection &cnn = callConnection();
     RecordsetPtr shown = cnn.Execute(QStringLiteral("SELECT * FROM COM_BOM WHERE FBOMID=") + sqlNumber(gBomID));
     if (!shown)
-        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), QStringLiteral("没有返回记录集"));
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
     // A BOM whose header row is gone fails here, before anything changes.
     const int32_t groupId = roundToInt32(Val(NullToValue(shown->Fields(QStringLiteral("FBOMGroupID")), int32_t(0)).toString()));
 

@@ -472,7 +472,7 @@ void FrmBom::guarded(const std::function<void()> &handler) noexcept
         }
     } catch (...) {
         try {
-            ShowErrorBox(QStringLiteral("未知错误"));
+            ShowErrorBox(errtext::kUnknown);
         } catch (...) {
         }
     }
