@@ -9,7 +9,7 @@
 
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,12 +3,12 @@
 
 #include "benchdata.h"
 
-#include "entry/callstate.h"
+#include "state/callstate.h"
 #include "hostdb/hostdb.h"
-#include "services/connection.h"
-#include "services/recordset.h"
+#include "services/db/connection.h"
+#include "services/db/recordset.h"
 #include "ui/editor/frmbom.h"
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include <QApplication>
 #include <QImage>

@@ -13,8 +13,8 @@
 
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
-#include "services/recordset.h"
-#include "ui/grid/gridmodel.h"
+#include "services/db/recordset.h"
+#include "bomdata/gridmodel.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 #include "benchdata.h"
 
 #include "hostdb/hostdb.h"
-#include "services/comerror.h"
-#include "services/dispatch.h"
-#include "services/messagebox.h"
+#include "services/com/comerror.h"
+#include "services/com/dispatch.h"
+#include "services/screen/messagebox.h"
 
 #include <QCoreApplication>
 

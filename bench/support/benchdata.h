@@ -3,9 +3,9 @@
 #include "benchsupport.h"
 
 #include "bomdata/bom.h"
-#include "services/connection.h"
-#include "services/recordset.h"
-#include "ui/grid/gridmodel.h"
+#include "services/db/connection.h"
+#include "services/db/recordset.h"
+#include "bomdata/gridmodel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "components/components.h"
 #include "components/sources.h"
 
-#include "services/connectionobject.h"
+#include "services/com/connectionobject.h"
 
 #include <QApplication>
 

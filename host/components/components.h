@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/connection.h"
-#include "services/dispatch.h"
+#include "services/db/connection.h"
+#include "services/com/dispatch.h"
 
 #include <QString>
 

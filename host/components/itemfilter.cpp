@@ -1,7 +1,7 @@
 #include "components/itemfilter.h"
 
-#include "services/comerror.h"
-#include "services/connection.h"
+#include "services/com/comerror.h"
+#include "services/db/connection.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "components/picklist.h"
 
-#include "services/messagebox.h"
+#include "services/screen/messagebox.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

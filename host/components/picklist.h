@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/recordset.h"
-#include "services/variant.h"
+#include "services/db/recordset.h"
+#include "services/com/variant.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

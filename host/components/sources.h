@@ -1,7 +1,7 @@
 #pragma once
 
 #include "components/picklist.h"
-#include "services/connection.h"
+#include "services/db/connection.h"
 
 namespace torvel::host {
 

@@ -4,7 +4,7 @@
 
 #include "hostdb.h"
 
-#include "services/recordset.h"
+#include "services/db/recordset.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,7 +1,7 @@
 #include "hostdb.h"
 #include "pgschema.h"
 
-#include "services/recordset.h"
+#include "services/db/recordset.h"
 
 #include <QDate>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "hostdb.h"
 
-#include "services/recordset.h"
+#include "services/db/recordset.h"
 
 namespace torvel::host {
 

@@ -1,6 +1,6 @@
 #include "hostsupport.h"
 
-#include "entry/registryfile.h"
+#include "services/com/registryfile.h"
 
 #include <cmath>
 #include <cstdio>

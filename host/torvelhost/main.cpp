@@ -7,8 +7,8 @@
 
 #include "components/components.h"
 #include "hostdb/hostdb.h"
-#include "services/comerror.h"
-#include "services/connection.h"
+#include "services/com/comerror.h"
+#include "services/db/connection.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,13 +1,13 @@
 #include "bomdata/bom.h"
 
 #include "bomdata/lookupfilter.h"
-#include "entry/callstate.h"
-#include "services/comerror.h"
-#include "services/helpers.h"
-#include "services/messagebox.h"
-#include "services/numtext.h"
-#include "services/rights.h"
-#include "ui/grid/gridmodel.h"
+#include "state/callstate.h"
+#include "services/com/comerror.h"
+#include "services/text/helpers.h"
+#include "services/screen/messagebox.h"
+#include "services/text/numtext.h"
+#include "services/com/rights.h"
+#include "bomdata/gridmodel.h"
 
 #include <cmath>
 

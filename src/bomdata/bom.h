@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services/connection.h"
-#include "services/recordset.h"
+#include "services/db/connection.h"
+#include "services/db/recordset.h"
 
 #include <QString>
 

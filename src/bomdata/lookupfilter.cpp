@@ -1,9 +1,9 @@
 #include "bomdata/lookupfilter.h"
 
-#include "services/comerror.h"
-#include "services/connection.h"
-#include "services/filter.h"
-#include "services/numtext.h"
+#include "services/com/comerror.h"
+#include "services/db/connection.h"
+#include "services/db/filter.h"
+#include "services/text/numtext.h"
 
 #include <cmath>
 

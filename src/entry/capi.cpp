@@ -1,10 +1,10 @@
 #include "entry/capi.h"
 
-#include "entry/dialogseam.h"
+#include "state/dialogseam.h"
 #include "entry/publicclasses.h"
-#include "entry/registryfile.h"
-#include "services/connectionobject.h"
-#include "services/messagebox.h"
+#include "services/com/registryfile.h"
+#include "services/com/connectionobject.h"
+#include "services/screen/messagebox.h"
 
 #include <QDialog>
 #include <QMessageBox>

@@ -4,7 +4,7 @@
 // TvDispatch, objects from a host used as DispatchObject, and variants both
 // ways. Used by the exported entry points (capi.cpp) and by tests.
 
-#include "services/dispatch.h"
+#include "services/com/dispatch.h"
 
 #include "torvel/torvel.h"
 

@@ -1,9 +1,9 @@
 #include "entry/publicclasses.h"
 
-#include "entry/callstate.h"
-#include "entry/dialogseam.h"
-#include "services/connectionobject.h"
-#include "services/messagebox.h"
+#include "state/callstate.h"
+#include "state/dialogseam.h"
+#include "services/com/connectionobject.h"
+#include "services/screen/messagebox.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/dispatch.h"
+#include "services/com/dispatch.h"
 
 namespace torvel {
 

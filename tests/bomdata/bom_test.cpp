@@ -3,13 +3,13 @@
 #include "bomtestdb.h"
 #include "comerrors.h"
 #include "dbfixture.h"
-#include "entry/callstate.h"
+#include "state/callstate.h"
 #include "fakecomponents.h"
 #include "msgboxrecorder.h"
 #include "printers.h"
-#include "services/comerror.h"
-#include "services/rights.h"
-#include "ui/grid/gridmodel.h"
+#include "services/com/comerror.h"
+#include "services/com/rights.h"
+#include "bomdata/gridmodel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "bomtestdb.h"
 
-#include "services/recordset.h"
+#include "services/db/recordset.h"
 
 
 namespace torvel::test {

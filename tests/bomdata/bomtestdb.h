@@ -3,7 +3,7 @@
 // The data layer's test database: the host schema with a small, exactly
 // known set of rows, and a dump that tells whether a save changed anything.
 
-#include "services/connection.h"
+#include "services/db/connection.h"
 
 #include <QString>
 

@@ -6,7 +6,7 @@
 
 #include "dbfixture.h"
 #include "printers.h"
-#include "services/comerror.h"
+#include "services/com/comerror.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "dbfixture.h"
 #include "pickrows.h"
 #include "printers.h"
-#include "services/rights.h"
+#include "services/com/rights.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "msgboxrecorder.h"
 #include "pickrows.h"
 #include "printers.h"
-#include "services/connectionobject.h"
-#include "services/rights.h"
+#include "services/com/connectionobject.h"
+#include "services/com/rights.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "fakecomponents.h"
 #include "printers.h"
-#include "services/rights.h"
+#include "services/com/rights.h"
 
 #include <QCoreApplication>
 

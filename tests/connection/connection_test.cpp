@@ -3,8 +3,8 @@
 
 #include "comerrors.h"
 #include "printers.h"
-#include "services/connection.h"
-#include "services/sqlitedialect.h"
+#include "services/db/connection.h"
+#include "services/db/sqlitedialect.h"
 #include "dbfixture.h"
 
 #include <QSqlDatabase>

@@ -6,7 +6,7 @@
 #include "hostdb/hostdb.h"
 #include "hostdb/periods.h"
 #include "printers.h"
-#include "services/recordset.h"
+#include "services/db/recordset.h"
 
 #include <QDate>
 #include <QDir>

@@ -4,8 +4,8 @@
 // statement run both ways on twin databases shows any difference.
 
 #include "printers.h"
-#include "services/connection.h"
-#include "services/sqlitedialect.h"
+#include "services/db/connection.h"
+#include "services/db/sqlitedialect.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>

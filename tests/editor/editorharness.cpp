@@ -1,7 +1,7 @@
 #include "editorharness.h"
 
-#include "services/comerror.h"
-#include "services/recordset.h"
+#include "services/com/comerror.h"
+#include "services/db/recordset.h"
 
 #include <QKeyEvent>
 #include <QToolButton>

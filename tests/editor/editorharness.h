@@ -6,16 +6,16 @@
 
 #include "bomdata/bom.h"
 #include "dbfixture.h"
-#include "entry/callstate.h"
-#include "entry/dialogseam.h"
+#include "state/callstate.h"
+#include "state/dialogseam.h"
 #include "fakecomponents.h"
 #include "msgboxrecorder.h"
 #include "printers.h"
-#include "services/connection.h"
-#include "services/helpers.h"
+#include "services/db/connection.h"
+#include "services/text/helpers.h"
 #include "ui/editor/bomeditorlogic.h"
 #include "ui/editor/frmbom.h"
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 #include "ui/grid/gridview.h"
 
 #include <QAction>

@@ -2,11 +2,11 @@
 // name, the errors a host gets back, the type library against the classes,
 // and the unload query.
 
-#include "entry/callstate.h"
+#include "state/callstate.h"
 #include "entry/capi.h"
-#include "entry/dialogseam.h"
+#include "state/dialogseam.h"
 #include "entry/publicclasses.h"
-#include "services/messagebox.h"
+#include "services/screen/messagebox.h"
 
 #include "entrytest.h"
 #include "printers.h"

@@ -1,7 +1,7 @@
 // The object model: members by name and id, typed arguments, by-reference
 // write-back, property get with arguments, errors, and the ProgID registry.
 
-#include "services/dispatch.h"
+#include "services/com/dispatch.h"
 
 #include "entrytest.h"
 #include "printers.h"

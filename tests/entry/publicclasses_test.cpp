@@ -1,11 +1,11 @@
 // BomInfo and BOMGroupInfo over the call state, the dialog seam, and the
 // connection object a host hands in.
 
-#include "entry/callstate.h"
-#include "entry/dialogseam.h"
+#include "state/callstate.h"
+#include "state/dialogseam.h"
 #include "entry/publicclasses.h"
-#include "services/connectionobject.h"
-#include "services/messagebox.h"
+#include "services/com/connectionobject.h"
+#include "services/screen/messagebox.h"
 
 #include "entrytest.h"
 #include "printers.h"

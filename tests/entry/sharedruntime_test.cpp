@@ -11,9 +11,9 @@
 #include "fakecomponents.h"
 #include "msgboxrecorder.h"
 #include "printers.h"
-#include "services/connection.h"
-#include "services/rights.h"
-#include "services/waitcursor.h"
+#include "services/db/connection.h"
+#include "services/com/rights.h"
+#include "services/screen/waitcursor.h"
 #include "ui/editor/bomeditorlogic.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include "printers.h"
 

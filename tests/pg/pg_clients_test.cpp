@@ -6,13 +6,13 @@
 
 #include "bomdata/bom.h"
 #include "bomtestdb.h"
-#include "entry/callstate.h"
+#include "state/callstate.h"
 #include "fakecomponents.h"
 #include "msgboxrecorder.h"
 #include "pgserver.h"
 #include "printers.h"
-#include "services/recordset.h"
-#include "ui/grid/gridmodel.h"
+#include "services/db/recordset.h"
+#include "bomdata/gridmodel.h"
 
 #include <QElapsedTimer>
 #include <QThread>

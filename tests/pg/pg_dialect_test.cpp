@@ -7,8 +7,8 @@
 #include "hostdb/pgschema.h"
 #include "pgserver.h"
 #include "printers.h"
-#include "services/connection.h"
-#include "services/pgdialect.h"
+#include "services/db/connection.h"
+#include "services/db/pgdialect.h"
 
 #include <QDate>
 

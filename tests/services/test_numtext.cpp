@@ -3,7 +3,7 @@
 
 #include "printers.h"
 
-#include "services/numtext.h"
+#include "services/text/numtext.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include "printers.h"
 
-#include "services/filter.h"
-#include "services/recordset.h"
+#include "services/db/filter.h"
+#include "services/db/recordset.h"
 
 #include <gtest/gtest.h>
 

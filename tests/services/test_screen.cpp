@@ -4,9 +4,9 @@
 #include "msgboxrecorder.h"
 #include "printers.h"
 
-#include "services/comerror.h"
-#include "services/messagebox.h"
-#include "services/waitcursor.h"
+#include "services/com/comerror.h"
+#include "services/screen/messagebox.h"
+#include "services/screen/waitcursor.h"
 
 #include <QApplication>
 #include <QGuiApplication>

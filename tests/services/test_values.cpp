@@ -2,9 +2,9 @@
 
 #include "printers.h"
 
-#include "services/connection.h"
-#include "services/helpers.h"
-#include "services/variant.h"
+#include "services/db/connection.h"
+#include "services/text/helpers.h"
+#include "services/com/variant.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 // Catching the error a call must raise, for tests of every layer.
 
-#include "services/comerror.h"
+#include "services/com/comerror.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "services/connection.h"
+#include "services/db/connection.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // every call with the arguments as passed, and answers from a script.
 
 #include "components/lookupobjects.h"
-#include "services/dispatch.h"
+#include "services/com/dispatch.h"
 
 #include <QString>
 

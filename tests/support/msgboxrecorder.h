@@ -3,8 +3,8 @@
 // Test doubles for the two screen services: message boxes answered from a
 // script and recorded, and the pointer with every change recorded.
 
-#include "services/messagebox.h"
-#include "services/waitcursor.h"
+#include "services/screen/messagebox.h"
+#include "services/screen/waitcursor.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "ui/editor/bomeditorlogic.h"
 
 #include "bomdata/bom.h"
-#include "services/connection.h"
-#include "services/helpers.h"
-#include "ui/grid/gridmodel.h"
+#include "services/db/connection.h"
+#include "services/text/helpers.h"
+#include "bomdata/gridmodel.h"
 
 #include <cmath>
 #include <limits>

@@ -4,14 +4,14 @@
 #include "ui/editor/frmbom.h"
 
 #include "bomdata/bom.h"
-#include "entry/callstate.h"
-#include "services/comerror.h"
-#include "services/messagebox.h"
-#include "services/waitcursor.h"
-#include "entry/dialogseam.h"
+#include "state/callstate.h"
+#include "services/com/comerror.h"
+#include "services/screen/messagebox.h"
+#include "services/screen/waitcursor.h"
+#include "state/dialogseam.h"
 #include "ui/editor/bomeditorlogic.h"
 #include "ui/grid/cellvalidator.h"
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 #include "ui/grid/gridview.h"
 
 #include <QAction>

@@ -3,16 +3,16 @@
 #include "ui/editor/frmbom.h"
 
 #include "bomdata/bom.h"
-#include "entry/callstate.h"
-#include "services/comerror.h"
-#include "services/connectionobject.h"
-#include "services/dispatch.h"
-#include "services/helpers.h"
-#include "services/messagebox.h"
-#include "services/waitcursor.h"
+#include "state/callstate.h"
+#include "services/com/comerror.h"
+#include "services/com/connectionobject.h"
+#include "services/com/dispatch.h"
+#include "services/text/helpers.h"
+#include "services/screen/messagebox.h"
+#include "services/screen/waitcursor.h"
 #include "ui/editor/bomeditorlogic.h"
 #include "ui/editor/lookups.h"
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "ui/editor/lookups.h"
 
 #include "bomdata/bom.h"
-#include "entry/callstate.h"
-#include "services/connectionobject.h"
-#include "services/helpers.h"
-#include "services/recordset.h"
+#include "state/callstate.h"
+#include "services/com/connectionobject.h"
+#include "services/text/helpers.h"
+#include "services/db/recordset.h"
 #include "ui/editor/bomeditorlogic.h"
 
 namespace torvel::editor {

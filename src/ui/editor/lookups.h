@@ -3,8 +3,8 @@
 // The editor's side of the outside pick lists: what it passes and what it
 // reads back. Components are created per call and released at once.
 
-#include "services/dispatch.h"
-#include "services/variant.h"
+#include "services/com/dispatch.h"
+#include "services/com/variant.h"
 
 #include <QString>
 

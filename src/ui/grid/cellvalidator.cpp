@@ -1,6 +1,6 @@
 #include "ui/grid/cellvalidator.h"
 
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include <algorithm>
 

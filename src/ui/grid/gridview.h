@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/grid/gridmodel.h"
+#include "bomdata/gridmodel.h"
 
 #include <QPointer>
 #include <QTableView>

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "services/db/recordset.h"
+#include "services/com/variant.h"
+
+#include <QString>
+
+class QSqlDatabase;
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace torvel {
+
+class Dialect;
+class Connection;
+
+// A typed parameter of a stored procedure call, as ADO's Command held them.
+struct Parameter
+{
+    enum Direction { Input = 1, Output = 2, InputOutput = 3, ReturnValue = 4 };
+    // ADO type codes used by the callers: 2 small integer, 3 integer,
+    // 5 double, 135 date-time stamp, 200 text.
+    QString name;
+    int type = 0;
+    int direction = Input;
+    int size = 0;
+    Variant value;
+};
+
+// A stored procedure that the host database offers. On SQLite the host
+// registers it in C++; on a server it is a real procedure. Input values are
+// read from the parameters and outputs written back into them; a procedure
+// that returns rows returns them, otherwise nullptr.
+using Procedure = std::function<RecordsetPtr(class Connection &connection, std::vector<Parameter> &parameters)>;
+
+// Procedures for the embedded database, registered by the host per process and
+// found by name case-insensitively.
+void registerProcedure(const QString &name, Procedure procedure);
+void unregisterProcedure(const QString &name);
+
+// The host's connection: statements in the SQL Server text the library is
+// written in, run on the database behind it through its dialect.
+// Every failure throws ComError with the database's own text.
+class Connection
+{
+public:
+    // "PATH" or "sqlite:PATH" for the embedded database;
+    // "postgresql://user@host:port/dbname" for the server.
+    static std::shared_ptr<Connection> open(const QString &connectionString);
+    ~Connection();
+
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Runs one statement. A statement that returns rows gives a fully fetched
+    // record set; others give nullptr and report the rows they affected.
+    RecordsetPtr Execute(const QString &text, qint64 *recordsAffected = nullptr);
+    // The key the database generated for the last insert on this connection.
+    Variant lastInsertId() const;
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // Calls a stored procedure with typed parameters (ADO's Command with
+    // CommandType 4); outputs are written back into the parameters.
+    RecordsetPtr callProcedure(const QString &name, std::vector<Parameter> &parameters);
+
+    void Close();
+    bool isOpen() const;
+    QString connectionString() const { return m_connectionString; }
+    const Dialect &dialect() const { return *m_dialect; }
+    QString driverName() const;   // "QSQLITE", "QPSQL"
+    // The Qt database behind the connection, for dialects and fixtures that
+    // need the native handle; callers include <QSqlDatabase>.
+    QSqlDatabase database() const;
+
+    // Fault injection for tests: runs before every statement with its final
+    // text; throwing from it fails that statement as the database would.
+    void setStatementHook(std::function<void(const QString &text)> hook) { m_hook = std::move(hook); }
+
+private:
+    struct Statements;   // the reusable query, kept out of this header
+
+    Connection();
+    RecordsetPtr run(const QString &text, qint64 *recordsAffected, bool hookSeen = false);
+
+    QString m_connectionString;
+    QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
+    std::unique_ptr<Dialect> m_dialect;
+    std::function<void(const QString &)> m_hook;
+    bool m_inTransaction = false;
+    Variant m_lastInsertId;
+    std::unique_ptr<Statements> m_statements;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// What each database needs to run the SQL Server text: the one place where
+// databases differ. The SQLite dialect registers functions on the native
+// handle and rewrites only what SQLite cannot parse; PostgreSQL's does the same
+// for its server.
+class Dialect
+{
+public:
+    virtual ~Dialect() = default;
+    virtual QString name() const = 0;
+    // Called once after the database opened.
+    virtual void prepare(Connection &connection) = 0;
+    // The text to run for a statement as the library wrote it.
+    virtual QString translate(const QString &text) const = 0;
+
+    // The Qt driver ("QSQLITE", "QPSQL") and how the connection string sets up
+    // the database before it opens.
+    virtual QString driverName() const = 0;
+    virtual void configure(QSqlDatabase &database, const QString &connectionString) const = 0;
+
+    // Runs a stored procedure. The default runs the procedures registered with
+    // registerProcedure, which is how the embedded database has them; a server
+    // dialect overrides it to call its own.
+    virtual RecordsetPtr callProcedure(Connection &connection, const QString &name,
+                                       std::vector<Parameter> &parameters) const;
+
+    // Runs a statement (already translated, already seen by the hook) by the
+    // dialect's own faster means; false leaves it to the connection's query.
+    // A write fills the rows affected and, when it generated a key, the key.
+    virtual bool runDirect(Connection &connection, const QString &text, qint64 *recordsAffected,
+                           Variant *lastInsertId)
+    {
+        (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId;
+        return false;
+    }
+    // Runs a statement as the library wrote it, before translation, by the
+    // dialect's own faster means (a statement prepared once per shape of
+    // text, its values bound); false leaves it to translate() and the
+    // connection's query. The hook has already seen the translated text. A
+    // statement that returns rows fills `rows` (an empty set when no row
+    // matched); a write fills the rows affected and, when it generated a key,
+    // the key.
+    virtual bool runShaped(Connection &connection, const QString &text, qint64 *recordsAffected,
+                           Variant *lastInsertId, RecordsetPtr *rows)
+    {
+        (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId, (void)rows;
+        return false;
+    }
+    // Called before the database closes: releases what prepare() made.
+    virtual void close(Connection &connection) { (void)connection; }
+
+    // How a write hands back the key the database generated for it. Driver:
+    // ask Qt's driver afterwards (SQLite's last row id). Returned: the text as
+    // translated returns the key as its one column (PostgreSQL's RETURNING).
+    // None: the write generated no key, and the last one stands.
+    enum class InsertKey { Driver, Returned, None };
+    virtual InsertKey insertKey(const QString &translatedText) const
+    {
+        (void)translatedText;
+        return InsertKey::Driver;
+    }
+};
+
+// One kind of database per connection-string scheme ("sqlite", "postgresql").
+// A dialect that is built in adds its factory to the table in connection.cpp;
+// this registers one at run time (a test double, an extra backend).
+using DialectFactory = std::function<std::unique_ptr<Dialect>()>;
+void registerDialect(const QString &scheme, DialectFactory factory);
+
+// Text and numbers spliced into statements. Every typed value goes through
+// these: a quote inside a text is doubled, so the stored value always equals
+// the entered text and no typed text can change a statement.
+QString sqlEscape(const QString &text);            // the text with ' doubled, no outer quotes
+QString sqlQuote(const QString &text);             // '...' with ' doubled
+QString sqlNumber(double value);                   // plain decimal, a point, <= 15 significant digits
+QString sqlNumber(int32_t value);
+
+} // namespace torvel
