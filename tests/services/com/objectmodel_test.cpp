@@ -3,7 +3,7 @@
 
 #include "services/com/dispatch.h"
 
-#include "entrytest.h"
+#include "comerrors.h"
 #include "printers.h"
 
 #include <gtest/gtest.h>
