@@ -259,10 +259,15 @@ void GridModel::setBackColor(OleColor color)
 
 void GridModel::setTypeNumber(double minimum, double maximum, int decimals)
 {
+    setTypeNumberRange(minimum, maximum);
+    applyFormat(&Format::decimals, std::max(0, decimals));
+}
+
+void GridModel::setTypeNumberRange(double minimum, double maximum)
+{
     applyFormat(&Format::number, true);
     applyFormat(&Format::minimum, std::min(minimum, maximum));
     applyFormat(&Format::maximum, std::max(minimum, maximum));
-    applyFormat(&Format::decimals, std::max(0, decimals));
 }
 
 void GridModel::setTypeFloatDecimalPlaces(int decimals)

@@ -81,6 +81,9 @@ public:
     void setBackColor(OleColor color);
     // Makes the addressed cells number cells with these bounds and decimals.
     void setTypeNumber(double minimum, double maximum, int decimals);
+    // Sets the bounds and makes the addressed cells number cells; their
+    // decimals stay as they were.
+    void setTypeNumberRange(double minimum, double maximum);
     // Sets the decimals and makes the addressed cells number cells (a float
     // cell type is implied by the property).
     void setTypeFloatDecimalPlaces(int decimals);

@@ -104,7 +104,7 @@ int MessageBoxRecorder::show(const QString &text, int flags, const QString &titl
     } else {
         ADD_FAILURE() << "unexpected message box " << describe(text, flags, title);
     }
-    m_boxes.push_back({text, flags, title, answer});
+    m_boxes.push_back({text, flags, title, answer, pointerService().pointer()});
     return answer;
 }
 

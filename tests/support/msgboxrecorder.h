@@ -27,6 +27,7 @@ public:
         int flags = 0;
         QString title;
         int answer = mb::OK;
+        int pointer = pointer::Default;   // the screen pointer while it was shown
 
         int icon() const { return flags & 0x70; }      // mb::Critical, mb::Exclamation, mb::Information
         int buttons() const { return flags & 0x7; }    // mb::OKOnly or mb::OKCancel

@@ -38,10 +38,11 @@ void FrmBom::Toolbar1_ButtonClick(const QString &key)
                    || key == QLatin1String("La")) {
             MoveToBom(key);
         } else if (key == QLatin1String("AddRow")) {
-            if (gridHasFocus() && vasSubItem->commitAndLeave())
+            // Rows are no leave of the cell: its code is checked when it is left.
+            if (gridHasFocus())
                 InsertGridRow();
         } else if (key == QLatin1String("DeleteRow")) {
-            if (gridHasFocus() && vasSubItem->commitAndLeave())
+            if (gridHasFocus())
                 DeleteGridRow();
         }
     });
@@ -96,16 +97,17 @@ void FrmBom::commandNew()
         ValidateBom(cancel);
         if (!cancel && SaveBom()) {
             enableSave(false);
+            clearModified();
             gReturnOK = true;
         }
     }
+    // Edits dropped here without a save still count as pending, so the next
+    // "New" or "Exit" asks again.
     gBomID = 0;
     gItemID = 0;
     m_bom = std::make_unique<BOM>();
     m_bom->GroupID = gGroupID;
     m_incomplete = false;
-    // The form starts afresh; whatever was not saved is gone.
-    clearModified();
     ClearForm();
 }
 

@@ -22,11 +22,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace torvel {
 
@@ -356,6 +358,21 @@ void FrmBom::validateLeftField(QWidget *field)
         field->setFocus(Qt::OtherFocusReason);
 }
 
+bool FrmBom::clickMayProceed(const QMouseEvent *event)
+{
+    QWidget *field = focusWidget();
+    if (!isValidatedField(field))
+        return true;
+    // Whatever would take the focus from this click, found the way Qt finds
+    // it: the first enabled widget up from the one clicked that takes focus
+    // by click.
+    for (QWidget *w = childAt(event->position().toPoint()); w && w != this; w = w->parentWidget()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus))
+            return w == field || validateField(field);
+    }
+    return true;
+}
+
 bool FrmBom::commitFocus()
 {
     QWidget *focus = focusWidget();
@@ -411,7 +428,7 @@ bool FrmBom::keyPreview(QWidget *target, QKeyEvent *event)
         return true;
     }
 
-    if (key == Qt::Key_F7 && mods == Qt::NoModifier) {
+    if (key == Qt::Key_F7) {   // with any modifier, as in the grid
         if (target == TxtNumber) {
             guarded([this] { TxtNumber_KeyDown(118); });
             return true;
@@ -435,6 +452,18 @@ bool FrmBom::eventFilter(QObject *watched, QEvent *event)
         guarded([&] { consumed = keyPreview(widget, static_cast<QKeyEvent *>(event)); });
         return consumed;
     }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        // The window has the click before Qt moves the focus and before the
+        // clicked control reacts: a header field is validated here, and a
+        // refusal swallows the click.
+        if (watched != windowHandle() || !isEnabled())
+            return false;
+        {
+            bool proceed = true;
+            guarded([&] { proceed = clickMayProceed(static_cast<QMouseEvent *>(event)); });
+            return !proceed;
+        }
     case QEvent::FocusIn:
         if (watched == TxtBomNumber || watched == TxtNumber)
             static_cast<QLineEdit *>(watched)->selectAll();
@@ -444,9 +473,10 @@ bool FrmBom::eventFilter(QObject *watched, QEvent *event)
         if (!isValidatedField(field))
             return false;
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        // Tab and Enter validated before the move; a click or an accelerator
-        // moved the focus already, so the field is checked right after and
-        // takes the focus back when it refuses.
+        // Tab, Enter and a click on the window validated before the move; an
+        // accelerator (or a click handed to a widget directly) moved the
+        // focus already, so the field is checked right after and takes the
+        // focus back when it refuses.
         if (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
             QTimer::singleShot(0, this, [this, field] { validateLeftField(field); });
         return false;

@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QToolBar>
 
+#include <optional>
+
 namespace torvel {
 
 using editor::cellId;
@@ -135,8 +137,9 @@ void FrmBom::resetRowCells(int row)
     // The unit is editable again once the row no longer stands for a class.
     address(bomcol::Unit);
     g.setLock(false);
+    // The quantity keeps the decimals of the item that was on the row.
     address(bomcol::Qty);
-    g.setTypeNumber(0, 99999999999999.0, 2);
+    g.setTypeNumberRange(0, 99999999999999.0);
     address(bomcol::Scrap);
     g.setTypeNumber(0, 99.99, 2);
 }
@@ -275,6 +278,16 @@ void FrmBom::leaveItemCode(int row, bool &cancel)
         }
     }
 
+    // The unit first: an item whose unit cannot be read leaves the row as it was.
+    const int32_t baseUnitId = fieldId(*item, "FBaseUnitID");
+    editor::UnitText unit;
+    try {
+        unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
+    } catch (const ComError &error) {
+        MsgBox(editortext::kGridReadError + error.description(), mb::Information);
+        return;
+    }
+
     // Another item on this row: its auxiliary property belonged to the old one.
     if (cellId(g, bomcol::ItemID, row) != itemId) {
         for (int col : {bomcol::AuxProp, bomcol::AuxPropID, bomcol::AuxPropCopy})
@@ -286,8 +299,6 @@ void FrmBom::leaveItemCode(int row, bool &cancel)
     g.SetText(bomcol::ItemNumberCopy, row, number);
     g.SetText(bomcol::ItemName, row, fieldText(*item, "FItemName"));
     g.SetText(bomcol::Model, row, fieldText(*item, "FModel"));
-    const int32_t baseUnitId = fieldId(*item, "FBaseUnitID");
-    const editor::UnitText unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
     g.SetText(bomcol::Unit, row, unit.name);
     g.SetText(bomcol::UnitCopy, row, unit.name);
     g.SetText(bomcol::UnitGroupID, row, idText(fieldId(*item, "FUnitGroupID")));
@@ -375,6 +386,12 @@ void FrmBom::leaveAuxProp(int row)
 
 void FrmBom::vasSubItem_KeyDown(int keyCode, Qt::KeyboardModifiers)
 {
+    // The item and unit pick lists hold the hourglass until the handler
+    // ends, through the checks and boxes that follow them.
+    std::optional<WaitCursor> wait;
+    const int activeCol = m_grid->ActiveCol();
+    if (keyCode == Qt::Key_F7 && (activeCol == bomcol::ItemNumber || activeCol == bomcol::Unit))
+        wait.emplace();
     bool finished = true;
     {
         HandlerGuard guard(m_inGridHandler);
@@ -400,11 +417,7 @@ bool FrmBom::gridLookup(int col, int row)
 
     switch (col) {
     case bomcol::ItemNumber: {
-        std::optional<editor::PickedRow> picked;
-        {
-            WaitCursor wait;
-            picked = editor::pickItem(QStringLiteral(" X2.FIsBOM=0 "), false);
-        }
+        const std::optional<editor::PickedRow> picked = editor::pickItem(QStringLiteral(" X2.FIsBOM=0 "), false);
         if (!picked)
             return true;
         if (picked->itemId == m_bom->ItemID) {
@@ -419,6 +432,9 @@ bool FrmBom::gridLookup(int col, int row)
                 return false;
             }
         }
+        // The unit before anything changes: a read error leaves the row as it was.
+        const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
+        const editor::UnitText unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, true));
         setModified();
         if (cellId(g, bomcol::ItemID, row) != picked->itemId) {
             for (int c : {bomcol::AuxProp, bomcol::AuxPropID, bomcol::AuxPropCopy})
@@ -429,8 +445,6 @@ bool FrmBom::gridLookup(int col, int row)
         g.SetText(bomcol::ItemName, row, picked->name);
         g.SetText(bomcol::ItemNumberCopy, row, picked->number);
         g.SetText(bomcol::Model, row, picked->textProperty(QStringLiteral("FModel")));
-        const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
-        const editor::UnitText unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, true));
         g.SetText(bomcol::Unit, row, unit.name);
         g.SetText(bomcol::UnitCopy, row, unit.name);
         g.SetText(bomcol::UnitID, row, idText(baseUnitId));
@@ -476,11 +490,7 @@ bool FrmBom::gridLookup(int col, int row)
         const int32_t unitGroupId = cellId(g, bomcol::UnitGroupID, row);
         if (unitGroupId <= 0)
             return true;
-        std::optional<editor::PickedRow> picked;
-        {
-            WaitCursor wait;
-            picked = editor::pickUnit(unitGroupId);
-        }
+        const std::optional<editor::PickedRow> picked = editor::pickUnit(unitGroupId);
         if (picked) {
             g.SetText(bomcol::Unit, row, picked->name);
             g.SetText(bomcol::UnitID, row, idText(picked->measureUnitId));

@@ -51,24 +51,25 @@ void FrmBom::TxtNumber_KeyDown(int keyCode)
 {
     if (keyCode != 118)
         return;
+    // Held until the handler ends, its error box included.
+    WaitCursor wait;
     try {
-        WaitCursor wait;
         const std::optional<PickedRow> picked = pickItem(QStringLiteral(" X2.FIsBOM=1 "), true);
         if (!picked)
             return;
+        // The unit first: an item whose unit cannot be read changes nothing.
+        const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
+        const UnitText unit = readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
         TxtNumber->setText(picked->number);
         TxtName->setText(picked->textProperty(QStringLiteral("FName")));
         m_bom->ItemID = picked->itemId;
         m_bom->ItemName = TxtName->text();
         m_bom->ItemNumber = TxtNumber->text();
         m_bom->GroupID = gGroupID;
-        const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
         m_bom->MeasureUnitID = baseUnitId;
         m_bom->AuxClassID = picked->idProperty(QStringLiteral("FAuxClassID"));
         m_bom->UnitGroupID = picked->idProperty(QStringLiteral("FUnitGroupID"));
         TxtModel->setText(picked->textProperty(QStringLiteral("FModel")));
-
-        const UnitText unit = readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
         m_bom->MeasureUnitNumber = unit.number;
         m_bom->MeasureUnit = unit.name;
         TxtUnit->setText(m_bom->MeasureUnit);
@@ -114,10 +115,10 @@ void FrmBom::TxtNumber_Validate(bool &cancel)
         auto id = [&item](const char *field) {
             return NullToValue(item->Fields(QString::fromLatin1(field)), int32_t(0)).toInt32();
         };
-        TxtName->setText(text("FItemName"));
-        TxtModel->setText(text("FModel"));
         const int32_t baseUnitId = id("FBaseUnitID");
         const UnitText unit = readUnit(*m_bom, editor::unitById(baseUnitId));
+        TxtName->setText(text("FItemName"));
+        TxtModel->setText(text("FModel"));
         TxtUnit->setText(unit.name);
 
         m_bom->ItemID = itemId;

@@ -14,6 +14,7 @@ class QLineEdit;
 class QTimer;
 class QToolBar;
 class QKeyEvent;
+class QMouseEvent;
 
 namespace torvel {
 
@@ -76,6 +77,9 @@ private:
     bool validateField(QWidget *field);
     // Validation of a field that the mouse or an accelerator left.
     void validateLeftField(QWidget *field);
+    // A click on the window, before the focus moves: false when the header
+    // field that has the focus refused to be left.
+    bool clickMayProceed(const QMouseEvent *event);
     // Settles the control that has the focus before a command runs, as
     // leaving it would; false when it refuses to be left.
     bool commitFocus();

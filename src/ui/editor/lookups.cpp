@@ -2,6 +2,7 @@
 
 #include "bomdata/bom.h"
 #include "state/callstate.h"
+#include "services/com/comerror.h"
 #include "services/com/connectionobject.h"
 #include "services/text/helpers.h"
 #include "services/db/recordset.h"
@@ -99,8 +100,10 @@ UnitText readUnit(BOM &bom, const QString &key)
 {
     UnitText unit;
     RecordsetPtr rs = bom.GetUnitInfo(key);
-    if (!rs || rs->Eof())
-        return unit;
+    // No unit is a read error, never an empty one: the line or header would
+    // keep a unit id that names nothing.
+    if (!rs)
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
     unit.number = Trim(NullToValue(rs->Fields(QStringLiteral("FNumber")), QString()).toString());
     unit.name = Trim(NullToValue(rs->Fields(QStringLiteral("FName")), QString()).toString());
     return unit;

@@ -53,7 +53,8 @@ struct BaseFindChoice
 std::optional<BaseFindChoice> pickBase(const std::vector<std::pair<QString, Variant>> &properties,
                                        bool readCode);
 
-// A unit's number and name, trimmed; empty when the lookup finds none.
+// A unit's number and name, trimmed. A lookup that finds none raises the
+// record set's no-current-record error.
 struct UnitText
 {
     QString number;

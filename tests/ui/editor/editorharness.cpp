@@ -18,11 +18,11 @@ const char *const kTestData[] = {
     "INSERT INTO t_Item (FItemID,FNumber,FName,FShortNumber,FItemClassID) VALUES"
     " (100,'P100','台灯','TD',4),(101,'P101','吊灯','DD',4),(102,'P102','灯座组件','DZZ',4),"
     " (200,'C200','灯罩','DZ',4),(201,'C201','灯泡','DP',4),(202,'C202','电线','DX',4),"
-    " (210,'S10001','开关甲','KG',4),(211,'S1','开关乙','KG',4),"
+    " (203,'C203','灯架','DJ',4),(210,'S10001','开关甲','KG',4),(211,'S1','开关乙','KG',4),"
     " (901,'R','红色','',3001),(902,'B','蓝色','',3001)",
     "INSERT INTO COM_Item (FItemID,FModel,FAuxClassID,FUnitGroupID,FBaseUnitID,FQtyScale,FIsBOM) VALUES"
     " (100,'T-1',3001,1,1,0,1),(101,'D-2',0,1,1,0,1),(102,'Z-3',0,1,1,0,1),"
-    " (200,'ZS',3001,1,1,2,0),(201,'E27',0,1,2,0,0),(202,NULL,0,2,3,3,0),"
+    " (200,'ZS',3001,1,1,2,0),(201,'E27',0,1,2,0,0),(202,NULL,0,2,3,3,0),(203,'J',0,1,99,0,0),"
     " (210,'K1',0,1,1,0,0),(211,'K2',0,1,1,0,0)",
     "INSERT INTO COM_SysType (FSysTypeID,FNumber,FName,FClassID) VALUES (50,'TH01','灯泡类',480),(51,'X1','颜色类',100)",
     "INSERT INTO COM_BOM_Group (FBOMGroupID,FNumber,FName,FParentID) VALUES (7,'01','灯具',0),(8,'02','其他',0)",

@@ -46,6 +46,7 @@ inline constexpr int32_t kSubAssembly = 102;   // P102 assembly
 inline constexpr int32_t kShade = 200;      // C200 child, auxiliary class 3001, 2 decimals
 inline constexpr int32_t kBulb = 201;       // C201 child, unit 箱
 inline constexpr int32_t kWire = 202;       // C202 child, unit group 2 (千克)
+// C203 (203) child whose base unit is missing.
 inline constexpr int32_t kSwitchLong = 210; // S10001, short number KG
 inline constexpr int32_t kSwitchShort = 211;   // S1, short number KG
 inline constexpr int32_t kRed = 901;        // auxiliary property R 红色 (class 3001)
