@@ -259,6 +259,9 @@ void writeUnits(DemoWriter &w)
 
 void writeAuxProperties(DemoWriter &w)
 {
+    // "No auxiliary property": the row the report's inner-joined header needs
+    // for a BOM whose FAuxPropID is 0. Of no class, so no pick list offers it.
+    w.exec(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber,FName,FDetail,FShortNumber,FItemClassID) VALUES (0,'','',0,'',0)"));
     const char *colours[] = {"红色", "蓝色", "黑色", "白色", "银色", "金色"};
     const char *sizes[] = {"小号", "中号", "大号"};
     const char *editions[] = {"标准版", "增强版", "出口版"};
@@ -495,6 +498,11 @@ void writeBoms(DemoWriter &w)
     w.bom(QStringLiteral("BOM000009"), utf8("路由器R2 企业级"), routers, it("路由器", "R2 企业级"), w.auxId(utf8("黑色")), 1,
           {{it("路由器外壳", "R2 上盖"), 0, 1, 0, QString(), w.auxId(utf8("黑色"))}, {0, SubMemory, 1}});
 
+    // The stock report's worked example (stock in writeStock): any 12V adapter
+    // twice and the power chip three times.
+    w.bom(QStringLiteral("BOM000010"), utf8("开关电源模块12V10A"), power, it("开关电源模块", "12V10A"), 0, 0,
+          {{0, SubAdapter, 2}, {it("电源管理芯片", "TPS54331"), 0, 3}});
+
     // One completion of the machine BOM: every substitute line resolved.
     std::vector<L> resolved = machineLines;
     for (L &l : resolved) {
@@ -586,6 +594,73 @@ void writeProfile(DemoWriter &w)
                + q(utf8(s.key)) + u',' + q(s.value) + u')');
 }
 
+// Three warehouses; opening balances of the current period (the profile's
+// 2026 and this month) and movements before and from its first day for
+// every item the BOMs use. The worked example: BOM000010's adapters hold 10
+// (4 + 6 in two warehouses) and 6 (a box of 10 in, 4 out, and an older
+// movement that the balance already holds), the third adapter nothing; the
+// chip 4 and 5. Capacities 8 and 3: three complete kits.
+void writeStock(DemoWriter &w, Connection &c)
+{
+    const struct
+    {
+        int id;
+        const char *number;
+        const char *name;
+    } stocks[] = {{1, "01", "原料仓"}, {2, "02", "半成品仓"}, {3, "03", "成品仓"}};
+    for (const auto &s : stocks)
+        w.exec(QStringLiteral("INSERT INTO COM_Stock(FStockID,FNumber,FName) VALUES (") + n(s.id) + u','
+               + q(utf8(s.number)) + u',' + q(utf8(s.name)) + u')');
+
+    const int year = 2026;
+    const int period = QDate::currentDate().month();
+    const QDate start(year, period, 1);
+    const auto balance = [&](int item, int aux, int stock, double qty) {
+        w.exec(QStringLiteral("INSERT INTO COM_StockBalance(FItemID,FYear,FPeriod,FAuxPropID,FStockID,FQty) VALUES (")
+               + n(item) + u',' + n(year) + u',' + n(period) + u',' + n(aux) + u',' + n(stock) + u',' + d(qty) + u')');
+    };
+    const auto move = [&](const QDate &date, int item, int aux, int stock, int unit, double qty) {
+        w.exec(QStringLiteral("INSERT INTO COM_StockMove(FDate,FItemID,FAuxPropID,FStockID,FMeasureUnitID,FQty) VALUES (")
+               + q(date.toString(Qt::ISODate)) + u',' + n(item) + u',' + n(aux) + u',' + n(stock) + u',' + n(unit) + u','
+               + d(qty) + u')');
+    };
+
+    const int adapter2A = w.find(utf8("电源适配器"), utf8("12V2A 国标"));
+    const int adapter3A = w.find(utf8("电源适配器"), utf8("12V3A 国标"));
+    const int chip = w.find(utf8("电源管理芯片"), utf8("TPS54331"));
+    balance(adapter2A, 0, 1, 4);
+    balance(adapter2A, 0, 3, 6);
+    move(start.addDays(-3), adapter3A, 0, 1, Ge, 50);
+    move(start, adapter3A, 0, 1, He, 1);
+    move(start, adapter3A, 0, 1, Ge, -4);
+    balance(chip, 0, 1, 6);
+    move(start, chip, 0, 1, Ge, -2);
+    balance(chip, 0, 2, 5);
+
+    // Everything else the BOMs name, with the auxiliary property of its line.
+    const RecordsetPtr used = c.Execute(QStringLiteral(
+        "SELECT DISTINCT b.FItemID, b.FAuxPropID, i.FBaseUnitID FROM COM_BOM_Child b JOIN COM_Item i ON i.FItemID = b.FItemID"
+        " WHERE b.FItemID > 0 UNION SELECT FItemID, 0, FBaseUnitID FROM COM_Item WHERE FReplaceClassID > 0"
+        " ORDER BY 1, 2"));
+    int k = 0;
+    for (; !used->Eof(); used->MoveNext()) {
+        const int item = used->Fields(0).toInt32();
+        const int aux = used->Fields(1).toInt32();
+        const int unit = used->Fields(2).toInt32();
+        if (item == adapter2A || item == adapter3A || item == chip || (unit == 0))
+            continue;
+        if (item == w.find(utf8("电源适配器"), utf8("12V2A 欧标")))
+            continue;
+        ++k;
+        for (int s = 1; s <= 1 + k % 3; ++s)
+            balance(item, aux, s, 5 + (k * 37 + s * 11) % 60);
+        if (k % 4 == 0) {
+            move(start.addDays(-2), item, aux, 1, unit, -7);
+            move(start, item, aux, 2, unit, 12);
+        }
+    }
+}
+
 void writeUsers(DemoWriter &w)
 {
     w.exec(QStringLiteral("INSERT INTO t_User(FUserID,FName) VALUES (1,'admin')"));
@@ -623,6 +698,7 @@ void loadDemoData(Connection &connection)
     writeItems(w);
     writeBoms(w);
     writeProfile(w);
+    writeStock(w, connection);
     writeUsers(w);
     transaction.commit();
 }
@@ -666,7 +742,7 @@ QString demoSummary(Connection &connection)
     const auto count = [&](const QString &sql) { return scalar(c, sql); };
     lines << utf8("商品 (t_Item / COM_Item): %1 个商品, %2 个辅助属性; COM_Item %3 行, 其中可作 BOM 的 %4 个")
                  .arg(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FItemClassID=4")))
-                 .arg(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FItemClassID<>4")))
+                 .arg(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FItemClassID<>4 AND FItemID<>0")))
                  .arg(count(QStringLiteral("SELECT Count(*) FROM COM_Item")))
                  .arg(count(QStringLiteral("SELECT Count(*) FROM COM_Item WHERE FIsBOM=1")));
     lines << utf8("计量单位 (t_MeasureUnit): %1 个, 分属 %2 个单位组")

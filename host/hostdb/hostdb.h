@@ -12,8 +12,12 @@ QStringList schemaStatements(const Connection &connection);
 void createSchema(Connection &connection);
 
 // The host's stored procedures for the embedded database, registered once per
-// process: sp_GetPeriodStartDate and sp_GetPeriodEndDate.
+// process: sp_GetPeriodStartDate, sp_GetPeriodEndDate and sp_COM_BOM_Stock.
 void registerHostProcedures();
+
+// The query sp_COM_BOM_Stock runs on the embedded database, with its
+// arguments in place (dates as OLE dates).
+QString stockQueryText(int year, int period, int bomId, double startDate, double noteDate);
 
 // The demo data set: items with Chinese names and models, units in unit
 // groups, auxiliary properties, substitute classes, a group tree, BOMs with

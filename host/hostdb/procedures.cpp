@@ -65,7 +65,71 @@ RecordsetPtr periodProcedure(Connection &c, std::vector<Parameter> &params, bool
     return nullptr;
 }
 
+// The stock rows of a BOM, the embedded database's twin of the server's
+// sp_COM_BOM_Stock (schema_pg.sql): the same rows in the same order. SQLite
+// looks each item's movements up through the (FItemID, FDate) index.
+const char *const kStockQuery = R"(WITH lines AS (
+    SELECT b.FBOMEntryID, b.FReplaceClassID, b.FAuxPropID, b.FQty,
+           CASE WHEN b.FReplaceClassID > 0 THEN coalesce(i.FItemID, 0) ELSE b.FItemID END AS FItemID
+    FROM COM_BOM_Child b
+    LEFT JOIN COM_Item i ON b.FReplaceClassID > 0 AND i.FReplaceClassID = b.FReplaceClassID
+    WHERE b.FBOMID = %3
+), items AS (
+    SELECT DISTINCT l.FItemID, coalesce(bu.FCoefficient, 1) AS FBaseCoef
+    FROM lines l
+    LEFT JOIN COM_Item ci ON ci.FItemID = l.FItemID
+    LEFT JOIN t_MeasureUnit bu ON bu.FItemID = ci.FBaseUnitID
+    WHERE l.FItemID > 0
+), stock AS (
+    SELECT x.FItemID, x.FAuxPropID, x.FStockID, sum(x.FQty) AS FQty
+    FROM (
+        SELECT sb.FItemID, sb.FAuxPropID, sb.FStockID, sb.FQty
+        FROM items i
+        JOIN COM_StockBalance sb ON sb.FItemID = i.FItemID AND sb.FYear = %1 AND sb.FPeriod = %2
+        UNION ALL
+        SELECT m.FItemID, m.FAuxPropID, m.FStockID, m.FQty * mu.FCoefficient / nullif(i.FBaseCoef, 0)
+        FROM items i
+        JOIN COM_StockMove m ON m.FItemID = i.FItemID AND m.FDate >= %4 AND m.FDate <= %5
+        JOIN t_MeasureUnit mu ON mu.FMeasureUnitID = m.FMeasureUnitID
+    ) x
+    GROUP BY x.FItemID, x.FAuxPropID, x.FStockID
+)
+SELECT coalesce(rc.FName, '') AS FReplaceClassName, l.FReplaceClassID, coalesce(it.FNumber, '') AS FItemNumber,
+       l.FItemID, coalesce(it.FName, '') AS FItemName, coalesce(ci.FModel, '') AS FModel,
+       coalesce(ap.FName, '') AS FAuxProp, l.FAuxPropID, coalesce(u.FName, '') AS FMeasureUnit,
+       coalesce(u.FMeasureUnitID, 0) AS FMeasureUnitID, l.FQty, 0.0 AS FKitQty, coalesce(s.FQty, 0) AS FStockQty,
+       coalesce(w.FName, '') AS FStockName, coalesce(s.FStockID, 0) AS FStockID, coalesce(ci.FQtyScale, 0) AS FQtyScale
+FROM lines l
+LEFT JOIN t_Item it ON it.FItemID = l.FItemID AND l.FItemID > 0
+LEFT JOIN COM_Item ci ON ci.FItemID = l.FItemID
+LEFT JOIN t_MeasureUnit u ON u.FItemID = ci.FBaseUnitID
+LEFT JOIN COM_SysType rc ON rc.FSysTypeID = l.FReplaceClassID AND l.FReplaceClassID > 0
+LEFT JOIN t_Item ap ON ap.FItemID = l.FAuxPropID AND l.FAuxPropID > 0
+LEFT JOIN stock s ON s.FItemID = l.FItemID AND s.FAuxPropID = l.FAuxPropID
+LEFT JOIN COM_Stock w ON w.FStockID = s.FStockID
+ORDER BY l.FBOMEntryID, coalesce(it.FNumber, ''), coalesce(w.FNumber, ''), coalesce(s.FStockID, 0))";
+
+// "@pYear, @pPeriod, @pBomID, @pStartDate, @pNoteDate": the dates as date
+// values or the database's date text.
+RecordsetPtr stockProcedure(Connection &c, std::vector<Parameter> &params)
+{
+    if (params.size() != 5)
+        throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.HostDb"),
+                       QStringLiteral("Procedure or function sp_COM_BOM_Stock expects 5 arguments, %1 given.")
+                           .arg(params.size()));
+    return c.Execute(stockQueryText(intArgument(params, 0), intArgument(params, 1), intArgument(params, 2),
+                                    params[3].value.toDate(), params[4].value.toDate()));
+}
+
 } // namespace
+
+QString stockQueryText(int year, int period, int bomId, double startDate, double noteDate)
+{
+    // Movement dates are stored as the date text, which orders as the dates do.
+    return QString::fromUtf8(kStockQuery)
+        .arg(sqlNumber(int32_t(year)), sqlNumber(int32_t(period)), sqlNumber(int32_t(bomId)),
+             sqlQuote(oleDateToText(startDate)), sqlQuote(oleDateToText(noteDate)));
+}
 
 std::optional<QDate> periodStart(const PeriodCalendar &calendar, int year, int period)
 {
@@ -111,6 +175,7 @@ void registerHostProcedures()
                       [](Connection &c, std::vector<Parameter> &p) { return periodProcedure(c, p, false); });
     registerProcedure(QStringLiteral("sp_GetPeriodEndDate"),
                       [](Connection &c, std::vector<Parameter> &p) { return periodProcedure(c, p, true); });
+    registerProcedure(QStringLiteral("sp_COM_BOM_Stock"), stockProcedure);
 }
 
 } // namespace torvel::host

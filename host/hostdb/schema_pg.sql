@@ -177,6 +177,41 @@ CREATE TABLE IF NOT EXISTS t_SystemProfile (
 );
 CREATE INDEX IF NOT EXISTS IX_t_SystemProfile_Key ON t_SystemProfile (FCategory, FKey);
 
+-- Stock, for sp_COM_BOM_Stock: warehouses, the stock each item held when an
+-- accounting period began (in the item's base unit), and dated movements
+-- since (receipts positive, issues negative) in any unit of the item's unit
+-- group. The keys lead with the item, so a BOM's stock is found by its items
+-- and dates and the movement table is never read whole.
+CREATE TABLE IF NOT EXISTS COM_Stock (
+    FStockID integer PRIMARY KEY,
+    FNumber  citext DEFAULT '',
+    FName    citext DEFAULT ''
+);
+ALTER TABLE COM_Stock CLUSTER ON COM_Stock_pkey;
+
+CREATE TABLE IF NOT EXISTS COM_StockBalance (
+    FItemID    integer NOT NULL,
+    FYear      integer NOT NULL,
+    FPeriod    integer NOT NULL,
+    FAuxPropID integer NOT NULL DEFAULT 0,
+    FStockID   integer NOT NULL,
+    FQty       double precision DEFAULT 0,
+    PRIMARY KEY (FItemID, FYear, FPeriod, FAuxPropID, FStockID)
+);
+ALTER TABLE COM_StockBalance CLUSTER ON COM_StockBalance_pkey;
+
+CREATE TABLE IF NOT EXISTS COM_StockMove (
+    FMoveID        serial PRIMARY KEY,
+    FDate          timestamp NOT NULL,
+    FItemID        integer NOT NULL,
+    FAuxPropID     integer NOT NULL DEFAULT 0,
+    FStockID       integer NOT NULL,
+    FMeasureUnitID integer NOT NULL,
+    FQty           double precision DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_StockMove_Item ON COM_StockMove (FItemID, FDate);
+ALTER TABLE COM_StockMove CLUSTER ON COM_StockMove_pkey;
+
 -- Users and their rights, read by the host's security component.
 CREATE TABLE IF NOT EXISTS t_User (
     FUserID integer PRIMARY KEY,
@@ -297,5 +332,73 @@ LANGUAGE plpgsql STABLE
 AS $$
 BEGIN
     pEndDate := host_period_end(pYear, pPeriod);
+END
+$$;
+
+-- The BOM stock report's rows: one per child item (every item of a
+-- substitute class) and warehouse, in the BOM's entry order, the items of a
+-- class by number, warehouses by number. Stock is the period's opening
+-- balance plus the movements from the start date to the note date, in the
+-- item's base unit; a child without stock has one row with stock 0 and no
+-- warehouse. Column 10 is the child's quantity per unit as stored, column 15
+-- the item's quantity decimals. Each item's movements are read through the
+-- (FItemID, FDate) index, one item at a time (the aggregate keeps the
+-- lateral subquery from being flattened into a join that scans the table).
+CREATE OR REPLACE FUNCTION sp_COM_BOM_Stock(pYear smallint, pPeriod smallint, pBomID integer,
+                                            pStartDate timestamp, pNoteDate timestamp)
+RETURNS TABLE (FReplaceClassName text, FReplaceClassID integer, FItemNumber text, FItemID integer,
+               FItemName text, FModel text, FAuxProp text, FAuxPropID integer, FMeasureUnit text,
+               FMeasureUnitID integer, FQty double precision, FKitQty double precision,
+               FStockQty double precision, FStockName text, FStockID integer, FQtyScale integer)
+LANGUAGE plpgsql STABLE
+AS $$
+#variable_conflict use_column
+BEGIN
+    RETURN QUERY
+    WITH lines AS (
+        SELECT b.FBOMEntryID, b.FReplaceClassID, b.FAuxPropID, b.FQty,
+               CASE WHEN b.FReplaceClassID > 0 THEN coalesce(i.FItemID, 0) ELSE b.FItemID END AS FItemID
+        FROM COM_BOM_Child b
+        LEFT JOIN COM_Item i ON b.FReplaceClassID > 0 AND i.FReplaceClassID = b.FReplaceClassID
+        WHERE b.FBOMID = pBomID
+    ), items AS (
+        SELECT DISTINCT l.FItemID, coalesce(bu.FCoefficient, 1) AS FBaseCoef
+        FROM lines l
+        LEFT JOIN COM_Item ci ON ci.FItemID = l.FItemID
+        LEFT JOIN t_MeasureUnit bu ON bu.FItemID = ci.FBaseUnitID
+        WHERE l.FItemID > 0
+    ), stock AS (
+        SELECT x.FItemID, x.FAuxPropID, x.FStockID, sum(x.FQty) AS FQty
+        FROM (
+            SELECT sb.FItemID, sb.FAuxPropID, sb.FStockID, sb.FQty
+            FROM items i
+            JOIN COM_StockBalance sb ON sb.FItemID = i.FItemID AND sb.FYear = pYear AND sb.FPeriod = pPeriod
+            UNION ALL
+            SELECT i.FItemID, mv.FAuxPropID, mv.FStockID, mv.FQty / nullif(i.FBaseCoef, 0)
+            FROM items i
+            CROSS JOIN LATERAL (
+                SELECT m.FAuxPropID, m.FStockID, sum(m.FQty * mu.FCoefficient) AS FQty
+                FROM COM_StockMove m
+                JOIN t_MeasureUnit mu ON mu.FMeasureUnitID = m.FMeasureUnitID
+                WHERE m.FItemID = i.FItemID AND m.FDate >= pStartDate AND m.FDate <= pNoteDate
+                GROUP BY m.FAuxPropID, m.FStockID
+            ) mv
+        ) x
+        GROUP BY x.FItemID, x.FAuxPropID, x.FStockID
+    )
+    SELECT coalesce(rc.FName, '')::text, l.FReplaceClassID, coalesce(it.FNumber, '')::text, l.FItemID,
+           coalesce(it.FName, '')::text, coalesce(ci.FModel, '')::text, coalesce(ap.FName, '')::text,
+           l.FAuxPropID, coalesce(u.FName, '')::text, coalesce(u.FMeasureUnitID, 0), l.FQty,
+           0::double precision, coalesce(s.FQty, 0), coalesce(w.FName, '')::text, coalesce(s.FStockID, 0),
+           coalesce(ci.FQtyScale, 0)
+    FROM lines l
+    LEFT JOIN t_Item it ON it.FItemID = l.FItemID AND l.FItemID > 0
+    LEFT JOIN COM_Item ci ON ci.FItemID = l.FItemID
+    LEFT JOIN t_MeasureUnit u ON u.FItemID = ci.FBaseUnitID
+    LEFT JOIN COM_SysType rc ON rc.FSysTypeID = l.FReplaceClassID AND l.FReplaceClassID > 0
+    LEFT JOIN t_Item ap ON ap.FItemID = l.FAuxPropID AND l.FAuxPropID > 0
+    LEFT JOIN stock s ON s.FItemID = l.FItemID AND s.FAuxPropID = l.FAuxPropID
+    LEFT JOIN COM_Stock w ON w.FStockID = s.FStockID
+    ORDER BY l.FBOMEntryID, coalesce(it.FNumber, ''), coalesce(w.FNumber, ''), coalesce(s.FStockID, 0);
 END
 $$;

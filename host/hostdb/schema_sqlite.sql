@@ -123,6 +123,40 @@ CREATE TABLE IF NOT EXISTS t_SystemProfile (
 );
 CREATE INDEX IF NOT EXISTS IX_t_SystemProfile_Key ON t_SystemProfile (FCategory, FKey);
 
+-- Stock, for sp_COM_BOM_Stock: warehouses, the stock each item held when an
+-- accounting period began (in the item's base unit), and dated movements
+-- since (receipts positive, issues negative) in any unit of the item's unit
+-- group. Movement dates are the database's date text, "yyyy-MM-dd" or
+-- "yyyy-MM-dd hh:mm:ss", so they compare as text in date order. The keys
+-- lead with the item, so a BOM's stock is found by its items and dates and
+-- the movement table is never read whole.
+CREATE TABLE IF NOT EXISTS COM_Stock (
+    FStockID INTEGER PRIMARY KEY,
+    FNumber  TEXT COLLATE NOCASE DEFAULT '',
+    FName    TEXT COLLATE NOCASE DEFAULT ''
+);
+
+CREATE TABLE IF NOT EXISTS COM_StockBalance (
+    FItemID    INTEGER NOT NULL,
+    FYear      INTEGER NOT NULL,
+    FPeriod    INTEGER NOT NULL,
+    FAuxPropID INTEGER NOT NULL DEFAULT 0,
+    FStockID   INTEGER NOT NULL,
+    FQty       REAL DEFAULT 0,
+    PRIMARY KEY (FItemID, FYear, FPeriod, FAuxPropID, FStockID)
+);
+
+CREATE TABLE IF NOT EXISTS COM_StockMove (
+    FMoveID        INTEGER PRIMARY KEY,
+    FDate          TEXT NOT NULL,
+    FItemID        INTEGER NOT NULL,
+    FAuxPropID     INTEGER NOT NULL DEFAULT 0,
+    FStockID       INTEGER NOT NULL,
+    FMeasureUnitID INTEGER NOT NULL,
+    FQty           REAL DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS IX_COM_StockMove_Item ON COM_StockMove (FItemID, FDate);
+
 -- Users and their rights, read by the host's security component.
 CREATE TABLE IF NOT EXISTS t_User (
     FUserID INTEGER PRIMARY KEY,

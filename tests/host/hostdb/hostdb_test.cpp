@@ -84,6 +84,9 @@ TEST_P(DemoData, HoldsWhatTheDialogsNeed)
         {"item lines", "SELECT Count(*) FROM COM_BOM_Child WHERE FReplaceClassID=0 AND FItemID>0", 20},
         {"lines with an auxiliary property", "SELECT Count(*) FROM COM_BOM_Child WHERE FAuxPropID>0", 2},
         {"a completion", "SELECT Count(*) FROM COM_BOM_Note", 5},
+        {"the no-property row", "SELECT Count(*) FROM t_Item WHERE FItemID=0", 1},
+        {"stock in three warehouses", "SELECT Count(DISTINCT FStockID) FROM COM_StockBalance", 3},
+        {"stock movements", "SELECT Count(*) FROM COM_StockMove", 4},
         {"the admin's right", "SELECT Count(*) FROM t_UserRight INNER JOIN t_User ON t_User.FUserID=t_UserRight.FUserID "
                               "WHERE FName='admin' AND FSubjectID=501 AND FOperation=10 AND FFlags=4194304", 1},
     };
@@ -122,7 +125,12 @@ TEST_P(DemoData, HoldsWhatTheDialogsNeed)
          "SELECT Count(*) FROM COM_BOM_Child WHERE FMeasureUnitID NOT IN (SELECT FMeasureUnitID FROM t_MeasureUnit)"},
         {"a line whose property is not of its item's class",
          "SELECT Count(*) FROM COM_BOM_Child INNER JOIN COM_Item ON COM_Item.FItemID=COM_BOM_Child.FItemID "
-         "INNER JOIN t_Item AuxProp ON AuxProp.FItemID=COM_BOM_Child.FAuxPropID WHERE AuxProp.FItemClassID<>COM_Item.FAuxClassID"},
+         "INNER JOIN t_Item AuxProp ON AuxProp.FItemID=COM_BOM_Child.FAuxPropID WHERE COM_BOM_Child.FAuxPropID<>0 AND "
+         "AuxProp.FItemClassID<>COM_Item.FAuxClassID"},
+        // Row 0 stands for "no auxiliary property": of no class and no item,
+        // so neither pick list can offer it.
+        {"the no-property row within a pick list's reach",
+         "SELECT Count(*) FROM t_Item WHERE FItemID=0 AND (FItemClassID<>0 OR FItemID IN (SELECT FItemID FROM COM_Item))"},
         {"BOM lines not numbered 1..n", "SELECT Count(*) FROM COM_BOM WHERE (SELECT Max(FBOMEntryID) FROM COM_BOM_Child "
                                          "WHERE COM_BOM_Child.FBOMID=COM_BOM.FBOMID)<>(SELECT Count(*) FROM COM_BOM_Child "
                                          "WHERE COM_BOM_Child.FBOMID=COM_BOM.FBOMID)"},
@@ -179,7 +187,8 @@ TEST_P(DemoData, TheLibrarysStatementsRunAsWritten)
         if (rs->Fields(QStringLiteral("FReplaceClassID")).toInt32() > 0) {
             ++substitutes;
             EXPECT_FALSE(rs->Fields(QStringLiteral("FReplaceClassName")).toString().isEmpty());
-            EXPECT_TRUE(rs->Fields(QStringLiteral("FItemNumber")).isNull());
+            // Row 0 of t_Item ("no auxiliary property") answers the join with empty texts.
+            EXPECT_EQ(rs->Fields(QStringLiteral("FItemNumber")).toString(), QString());
         } else {
             EXPECT_FALSE(rs->Fields(QStringLiteral("FItemNumber")).toString().isEmpty());
         }
@@ -260,6 +269,22 @@ TEST_P(DemoData, BomNumbersAreUniqueIgnoringCase)
 }
 
 TORVEL_INSTANTIATE_DATABASE_TEST(DemoData);
+
+// The stock query finds movements through the item and date index; it never
+// reads the movement table whole.
+TEST(StockProcedure, SearchesMovementsByItemAndDate)
+{
+    auto db = TestDatabase::createSqlite(true);
+    const RecordsetPtr plan = db->connection()->Execute(QStringLiteral("EXPLAIN QUERY PLAN ")
+                                                        + host::stockQueryText(2026, 3, 10, 46082, 46100));
+    int searches = 0;
+    for (; !plan->Eof(); plan->MoveNext()) {
+        const QString detail = plan->Fields(QStringLiteral("detail")).toString();
+        EXPECT_FALSE(detail.startsWith(QLatin1String("SCAN m"))) << detail.toStdString();
+        searches += detail.startsWith(QLatin1String("SEARCH m USING INDEX IX_COM_StockMove_Item (FItemID=? AND FDate>? AND FDate<?)"));
+    }
+    EXPECT_EQ(searches, 1);
+}
 
 TEST(ScaleData, GeneratesConsistentBomsAndAppends)
 {
