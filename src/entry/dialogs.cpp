@@ -6,6 +6,9 @@
 #ifdef TORVEL_HAVE_EDITOR
 #include "ui/editor/frmbom.h"
 #endif
+#ifdef TORVEL_HAVE_REPORT
+#include "ui/report/frmbomreport.h"
+#endif
 
 namespace torvel {
 
@@ -13,6 +16,9 @@ void registerLibraryDialogs()
 {
 #ifdef TORVEL_HAVE_EDITOR
     registerBomEditor();   // frmBom
+#endif
+#ifdef TORVEL_HAVE_REPORT
+    registerBomReport();   // frmBOMReport
 #endif
     // frmBOMGroup, frmBOMSelect, frmBOMComplete and frmBOMReport register
     // here when their libraries land; until then their methods say the

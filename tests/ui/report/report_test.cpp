@@ -1,0 +1,272 @@
+// The stock report: the kit computation as tables, the data side on every
+// database with the demo stock, and frmBOMReport through LookBomReport.
+
+#include "ui/report/frmbomreport.h"
+#include "ui/report/reportdata.h"
+
+#include "comerrors.h"
+#include "dbfixture.h"
+#include "entry/publicclasses.h"
+#include "msgboxrecorder.h"
+#include "printers.h"
+#include "profile/sysprofile.h"
+#include "services/com/connectionobject.h"
+#include "services/db/recordset.h"
+#include "state/callstate.h"
+#include "state/dialogseam.h"
+
+#include <QDate>
+
+#include <algorithm>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace torvel;
+
+namespace {
+
+double ole(const QDate &d)
+{
+    return double(QDate(1899, 12, 30).daysTo(d));
+}
+
+// A grid row with the columns the kit computation reads.
+QStringList row(int cls, int item, const char *usage, const char *stock)
+{
+    QStringList r(reportcol::Count);
+    r[reportcol::ClassID] = QString::number(cls);
+    r[reportcol::ItemID] = QString::number(item);
+    r[reportcol::ItemName] = QStringLiteral("item%1").arg(item);
+    r[reportcol::ClassName] = QStringLiteral("class%1").arg(cls);
+    r[reportcol::Unit] = QStringLiteral("个");
+    r[reportcol::Usage] = QString::fromUtf8(usage);
+    r[reportcol::Stock] = QString::fromUtf8(stock);
+    r[reportcol::KitQty] = QStringLiteral("99");   // the procedure's value, always replaced
+    return r;
+}
+
+TEST(KitQuantity, GroupsRowsAndTakesTheSmallestCapacity)
+{
+    const struct
+    {
+        const char *what;
+        std::vector<QStringList> rows;
+        QStringList column11;
+        const char *kit;
+        const char *shortage;
+    } cases[] = {
+        {"two substitutes and a plain child",
+         {row(5, 1, "2", "10"), row(5, 2, "2", "6"), row(0, 3, "3", "9")},
+         {"6.00", "", "9.00"}, "3.00", "短缺：item3；配第 4 套尚缺 item3 3 个"},
+        {"one child in two warehouses", {row(0, 3, "1", "4"), row(0, 3, "1", "5")}, {"9.00", ""}, "9.00",
+         "短缺：item3；配第 10 套尚缺 item3 1 个"},
+        {"a class pooled over items and warehouses",
+         {row(7, 1, "2", "3"), row(7, 1, "2", "3"), row(7, 2, "2", "1.5"), row(0, 4, "1", "100")},
+         {"7.50", "", "", "3.75"}, "3.75", "短缺：class7；配第 4 套尚缺 class7 1 个"},
+        {"negative stock", {row(0, 3, "2", "-4"), row(0, 4, "1", "10")}, {"-4.00", "-2.00"}, "-2.00",
+         "短缺：item3；配第 1 套尚缺 item3 6 个"},
+        {"thousands", {row(0, 3, "1", "1,234.5")}, {"1,234.50"}, "1,234.50", "短缺：item3；配第 1235 套尚缺 item3 0.5 个"},
+        // A capacity of 0 still counts when another group follows it.
+        {"capacity 0 first", {row(0, 3, "1", "0"), row(0, 4, "1", "5")}, {".00", ".00"}, ".00",
+         "短缺：item3；配第 1 套尚缺 item3 1 个"},
+        // Usage 0 needs nothing: no division, no limit.
+        {"usage 0 beside a limit", {row(0, 3, "0", "5"), row(0, 4, "2", "8")}, {".00", "8.00"}, "4.00",
+         "短缺：item4；配第 5 套尚缺 item4 2 个"},
+        {"usage 0 everywhere", {row(0, 3, "0", "5"), row(6, 4, "0", "1")}, {".00", ".00"}, "", ""},
+    };
+    for (const auto &c : cases) {
+        BomReport report;
+        report.rows = c.rows;
+        CalcKitQty(report, int32_t(c.rows.size()));
+        QStringList column11;
+        for (const QStringList &r : report.rows)
+            column11 << r[reportcol::KitQty];
+        EXPECT_EQ(column11, c.column11) << c.what;
+        EXPECT_EQ(report.kitQty, QString::fromUtf8(c.kit)) << c.what;
+        EXPECT_EQ(report.shortage, QString::fromUtf8(c.shortage)) << c.what;
+    }
+
+    BomReport bad;
+    bad.rows = {row(0, 3, "1", "")};
+    EXPECT_EQ(test::errorNumber([&] { CalcKitQty(bad, 1); }), errc::TypeMismatch);
+}
+
+TEST(ReportTexts, KitFormatDateRuleAndProcedureCall)
+{
+    const std::pair<double, const char *> kits[] = {
+        {0, ".00"}, {0.5, ".50"}, {1234.5, "1,234.50"}, {-3, "-3.00"}, {-0.25, "-.25"}, {2.005, "2.01"}};
+    for (const auto &[value, text] : kits)
+        EXPECT_EQ(formatKitQty(value), QString::fromUtf8(text)) << value;
+
+    const double start = ole(QDate(2026, 3, 1)) + 0.25;
+    EXPECT_EQ(reportNoteDate(start - 0.5, start), start - 1);
+    EXPECT_EQ(reportNoteDate(start, start), start);
+    EXPECT_EQ(reportNoteDate(start + 9, start), start + 9);
+
+    EXPECT_EQ(stockCallText(2026, 3, 5, ole(QDate(2026, 3, 1)), ole(QDate(2026, 3, 15)) + 0.4375),
+              QStringLiteral("sp_COM_BOM_Stock 2026,3,5,'2026-03-01','2026-03-15 10:30:00'"));
+
+    const std::vector<GridColumn> columns = parseFormatString(kReportFormat);
+    ASSERT_EQ(columns.size(), 15u);
+    EXPECT_EQ(columns[0].header, QStringLiteral("可替代商品类别"));
+    EXPECT_EQ(columns[1].header, QStringLiteral("内码>"));
+    EXPECT_EQ(columns[2].header, QStringLiteral("   商品代码 "));
+    QString left;
+    for (const GridColumn &c : columns)
+        left += c.leftAligned ? u'<' : u'.';
+    EXPECT_EQ(left, QStringLiteral("<.<.<.<.<....<."));
+}
+
+// The demo's worked example on every database: BOM000010 needs any 12V
+// adapter twice (stock 4 + 6, 6 and none) and the power chip three times
+// (4 and 5).
+class ReportData : public test::DatabaseTest
+{
+protected:
+    void SetUp() override
+    {
+        test::DatabaseTest::SetUp();
+        gAdoCnn = connection();
+        gBomID = scalar("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='BOM000010'");
+        gNoteDate = ole(QDate::currentDate());
+        SysProfile = {};
+    }
+    void TearDown() override
+    {
+        gAdoCnn.reset();
+        test::DatabaseTest::TearDown();
+    }
+    int scalar(const char *sql) { return connection()->Execute(QString::fromUtf8(sql))->Fields(0).toInt32(); }
+};
+
+TEST_P(ReportData, TheWorkedExampleGivesThreeKits)
+{
+    const QDate start(2026, QDate::currentDate().month(), 1);
+    BomReport report;
+    LoadReport(report);
+    EXPECT_EQ(report.startDate, ole(start));
+    EXPECT_EQ(QStringList({report.name, report.model, report.auxProp, report.unit}),
+              QStringList({"开关电源模块", "12V10A", "", "块"}));
+    EXPECT_EQ(report.number, connection()->Execute(QStringLiteral(
+        "SELECT t_Item.FNumber FROM COM_BOM JOIN t_Item ON t_Item.FItemID=COM_BOM.FItemID WHERE FBOMNumber='BOM000010'"))->Fields(0).toString());
+    QStringList shown;
+    for (const QStringList &r : report.rows)
+        shown << QStringList({r[0], r[4], r[5], r[10], r[11], r[12], r[13]}).join(u'|');
+    EXPECT_EQ(shown, QStringList({
+                         "12V电源适配器类|电源适配器|12V2A 国标|2|6.00|4|原料仓",
+                         "12V电源适配器类|电源适配器|12V2A 国标|2||6|成品仓",
+                         "12V电源适配器类|电源适配器|12V3A 国标|2||6|原料仓",
+                         "12V电源适配器类|电源适配器|12V2A 欧标|2||0|",
+                         "|电源管理芯片|TPS54331|3|9.00|4|原料仓",
+                         "|电源管理芯片|TPS54331|3||5|半成品仓",
+                     }));
+    const int adapterClass = scalar("SELECT FSysTypeID FROM COM_SysType WHERE FNumber='R005' AND FClassID=480");
+    EXPECT_EQ(report.rows[0][reportcol::ClassID], QString::number(adapterClass));
+    EXPECT_EQ(report.rows[4][reportcol::ClassID], QStringLiteral("0"));
+    EXPECT_EQ(report.rows[5][reportcol::WarehouseID], QStringLiteral("2"));
+    EXPECT_EQ(report.kitQty, QStringLiteral("3.00"));
+
+    // Before the period: the day before it begins, without the movements.
+    std::vector<QString> calls;
+    connection()->setStatementHook([&](const QString &text) { calls.push_back(text); });
+    gNoteDate = ole(start.addDays(-10));
+    BomReport early;
+    LoadReport(early);
+    connection()->setStatementHook({});
+    EXPECT_EQ(gNoteDate, ole(start.addDays(-1)));
+    EXPECT_EQ(gStartDate, ole(start));
+    const QString call = stockCallText(2026, int16_t(start.month()), gBomID, ole(start), ole(start.addDays(-1)));
+    EXPECT_NE(std::find(calls.begin(), calls.end(), call), calls.end()) << call.toStdString();
+    EXPECT_EQ(early.kitQty, QStringLiteral("3.67"));   // adapters (4 + 6) / 2, chip (6 + 5) / 3
+
+    // 0.5 per kit shown at the chip's 0 decimals is 1, and counted as 1.
+    connection()->Execute(QStringLiteral("UPDATE COM_BOM_Child SET FQty=0.5 WHERE FReplaceClassID=0 AND FBOMID=")
+                          + QString::number(gBomID));
+    gNoteDate = ole(QDate::currentDate());
+    BomReport half;
+    LoadReport(half);
+    EXPECT_EQ(half.rows[4][reportcol::Usage], QStringLiteral("1"));
+    EXPECT_EQ(half.kitQty, QStringLiteral("8.00"));
+}
+
+TEST_P(ReportData, AMissingHeaderOrStockLeavesTheReportEmpty)
+{
+    std::vector<QString> calls;
+    connection()->setStatementHook([&](const QString &text) { calls.push_back(text); });
+    gBomID = 99999;
+    BomReport none;
+    LoadReport(none);
+    EXPECT_TRUE(none.number.isEmpty() && none.name.isEmpty() && none.rows.empty());
+    EXPECT_TRUE(std::none_of(calls.begin(), calls.end(),
+                             [](const QString &t) { return t.contains(QLatin1String("COM_StockMove"), Qt::CaseInsensitive)
+                                                           || t.startsWith(QLatin1String("sp_COM_BOM_Stock")); }));
+
+    connection()->Execute(QStringLiteral("DELETE FROM COM_BOM_Child WHERE FBOMID=") + QString::number(scalar(
+        "SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='BOM000010'")));
+    gBomID = scalar("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='BOM000010'");
+    BomReport empty;
+    LoadReport(empty);
+    connection()->setStatementHook({});
+    EXPECT_EQ(empty.name, QStringLiteral("开关电源模块"));
+    EXPECT_TRUE(empty.rows.empty());
+    EXPECT_TRUE(empty.kitQty.isEmpty());
+}
+
+TORVEL_INSTANTIATE_DATABASE_TEST(ReportData);
+
+// The form through the public method, with a script in its modal loop.
+TEST(ReportForm, LookBomReportShowsTheReportAndClosesOnEscOrOK)
+{
+    auto db = test::TestDatabase::createSqlite(true);
+    const Variant cnn(ConnectionObject::wrap(db->connection()));
+    const int bomId = db->connection()->Execute(QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='BOM000010'"))
+                          ->Fields(0).toInt32();
+    test::MessageBoxRecorder boxes;
+    BomInfo bom;
+    int runs = 0;
+    for (bool byEscape : {true, false}) {
+        ScopedDialogScript script([&](QDialog &d) {
+            ++runs;
+            auto *form = qobject_cast<FrmBomReport *>(&d);
+            ASSERT_NE(form, nullptr);
+            EXPECT_EQ(form->windowTitle(), QStringLiteral("商品结构分析表"));
+            EXPECT_EQ(form->LabNameValue->text(), QStringLiteral("开关电源模块"));
+            EXPECT_EQ(form->LabQtyValue->text(), QStringLiteral("3.00"));
+            EXPECT_EQ(form->LabShortage->toolTip(), form->report().shortage);
+            const QAbstractItemModel *grid = form->Grid->model();
+            EXPECT_EQ(grid->rowCount(), 6);
+            EXPECT_EQ(grid->headerData(2, Qt::Horizontal).toString(), QStringLiteral("   商品代码 "));
+            for (int c : kHiddenColumns)
+                EXPECT_TRUE(form->Grid->isColumnHidden(c)) << c;
+            EXPECT_FALSE(form->Grid->isColumnHidden(reportcol::Stock));
+            EXPECT_EQ(grid->index(5, reportcol::WarehouseID).data().toString(), QStringLiteral("2"));
+            EXPECT_EQ(grid->index(5, reportcol::Stock).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+                      int(Qt::AlignRight));
+            EXPECT_EQ(grid->index(5, reportcol::Warehouse).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
+                      int(Qt::AlignLeft));
+            EXPECT_EQ(form->Grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+            EXPECT_TRUE(form->isVisible());
+            if (byEscape)
+                QTest::keyClick(form->Grid, Qt::Key_Escape);
+            else
+                form->cmdOK->click();
+        });
+        bom.LookBomReport(cnn, bomId, ole(QDate::currentDate()));
+    }
+    EXPECT_EQ(runs, 2);
+
+    // A loading error reaches the caller with the database's own error; no
+    // box, no report.
+    db->connection()->Execute(QStringLiteral("DROP TABLE COM_StockMove"));
+    ScopedDialogScript never([&](QDialog &) { ++runs; });
+    const ComError e = test::errorOf([&] { bom.LookBomReport(cnn, bomId, ole(QDate::currentDate())); });
+    EXPECT_TRUE(e.description().contains(QLatin1String("COM_StockMove"), Qt::CaseInsensitive)) << e.description().toStdString();
+    EXPECT_EQ(runs, 2);
+    gAdoCnn.reset();
+}
+
+} // namespace
