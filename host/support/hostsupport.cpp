@@ -21,6 +21,7 @@ struct Library {
     TvDllGetClassObjectFn getClassObject = nullptr;
     TvDllCanUnloadNowFn canUnloadNow = nullptr;
     TvSetDialogScreenshotFn setScreenshot = nullptr;   // optional
+    TvSetDialogTextFn setText = nullptr;               // optional
 };
 
 std::string hex(TvHResult hr)
@@ -51,6 +52,7 @@ const Library *load(const std::string &path, std::string *error)
     lib.getClassObject = reinterpret_cast<TvDllGetClassObjectFn>(::dlsym(lib.handle, "DllGetClassObject"));
     lib.canUnloadNow = reinterpret_cast<TvDllCanUnloadNowFn>(::dlsym(lib.handle, "DllCanUnloadNow"));
     lib.setScreenshot = reinterpret_cast<TvSetDialogScreenshotFn>(::dlsym(lib.handle, "TorvelSetDialogScreenshot"));
+    lib.setText = reinterpret_cast<TvSetDialogTextFn>(::dlsym(lib.handle, "TorvelSetDialogText"));
     if (!lib.registerServer || !lib.unregisterServer || !lib.getClassObject || !lib.canUnloadNow) {
         if (error)
             *error = path + " is not a component library (missing Dll entry points)";
@@ -104,6 +106,14 @@ TvHResult SetDialogScreenshot(const std::string &libraryPath, const char *pngPat
     if (!lib || !lib->setScreenshot)
         return TV_E_NOTIMPL;
     return lib->setScreenshot(pngPath);
+}
+
+TvHResult SetDialogText(const std::string &libraryPath, bool enable)
+{
+    const Library *lib = load(libraryPath, nullptr);
+    if (!lib || !lib->setText)
+        return TV_E_NOTIMPL;
+    return lib->setText(enable ? 1 : 0);
 }
 
 TvHResult CreateObject(const std::string &progId, TvDispatch **object, std::string *error)

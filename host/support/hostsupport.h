@@ -23,6 +23,9 @@ TvHResult CanUnloadNow(const std::string &libraryPath);
 // The library's TorvelSetDialogScreenshot: each dialog it opens is saved
 // to pngPath and closed (nullptr stops it).
 TvHResult SetDialogScreenshot(const std::string &libraryPath, const char *pngPath);
+// The library's TorvelSetDialogText: each dialog with a text form prints it
+// to stdout and closes.
+TvHResult SetDialogText(const std::string &libraryPath, bool enable);
 
 // Reads the registry file, loads the library registered for the ProgID, asks
 // its class factory for an object and returns a new reference in *object.

@@ -52,8 +52,11 @@ commands:
                                   (the chosen BOM or 0), ReturnOK, ReturnBomID
   complete --bom N [--note N]     BomInfo.CompleteBom for BOM N and note id;
                                   prints CompleteBom (the note id or 0)
-  report --bom N [--date D]       BomInfo.LookBomReport for BOM N on date D
-                                  (YYYY-MM-DD, default today)
+  report --bom N [--date D] [--text]
+                                  BomInfo.LookBomReport for BOM N on date D
+                                  (YYYY-MM-DD, default today); with --text the
+                                  report is printed as aligned text instead of
+                                  shown (no display needed)
 
 options:
   --db PATH|URL      the SQLite database file, or a PostgreSQL server as
@@ -76,6 +79,7 @@ struct Options {
     QString user = QStringLiteral("admin");
     std::string lib = TORVEL_LIBRARY_PATH;
     bool offscreen = false;
+    bool text = false;   // report --text
     std::string screenshot;
 };
 
@@ -128,6 +132,8 @@ Options parse(int argc, char **argv)
             o.offscreen = true;
         } else if (a == "--screenshot") {
             o.screenshot = next();
+        } else if (a == "--text" && o.command == "report") {
+            o.text = true;
         } else if (a.rfind("--", 0) == 0) {
             if (o.command.empty())
                 usageError("unknown option " + a);
@@ -184,7 +190,7 @@ int runCall(const Options &o)
 {
     const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    if (o.offscreen)
+    if (o.offscreen || o.text)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     else if (!hasDisplay) {
         std::fprintf(stderr,
@@ -214,6 +220,11 @@ int runCall(const Options &o)
         && TV_FAILED(torvel::host::SetDialogScreenshot(o.lib, QFileInfo(QString::fromLocal8Bit(o.screenshot.c_str()))
                                                                   .absoluteFilePath().toUtf8().constData()))) {
         std::fprintf(stderr, "torvel-host: %s cannot take screenshots\n", o.lib.c_str());
+        return 1;
+    }
+
+    if (o.text && TV_FAILED(torvel::host::SetDialogText(o.lib, true))) {
+        std::fprintf(stderr, "torvel-host: %s cannot print dialogs as text\n", o.lib.c_str());
         return 1;
     }
 
@@ -259,7 +270,8 @@ int runCall(const Options &o)
         if (!torvel::host::oleDateFromIso(text, &date))
             usageError("--date needs YYYY-MM-DD, not '" + text + "'");
         bom.call(TV_DISPID_LookBomReport, {cnnValue, Value::i4(intOption(o, "bom", std::nullopt)), Value::date(date)});
-        print("LookBomReport", Value());
+        if (!o.text)
+            print("LookBomReport", Value());
     }
     return 0;
 }

@@ -262,12 +262,17 @@ TORVEL_API const TvTypeLibDesc *TorvelGetTypeLib(void);
 /* A documentation and checking aid: while set (non-NULL), each dialog the
    library opens is rendered to this PNG file and closed at once. */
 TORVEL_API TvHResult TorvelSetDialogScreenshot(const char *pngPath);
+/* For terminals and scripts: while set (non-zero), each dialog the library
+   opens that has a text form (the stock report) writes it to standard output
+   and closes at once; boxes go to standard error, answered OK. */
+TORVEL_API TvHResult TorvelSetDialogText(int32_t enable);
 
 typedef TvHResult (*TvDllRegisterServerFn)(void);
 typedef TvHResult (*TvDllGetClassObjectFn)(const TvGuid *, const TvGuid *, void **);
 typedef TvHResult (*TvDllCanUnloadNowFn)(void);
 typedef const TvTypeLibDesc *(*TvGetTypeLibFn)(void);
 typedef TvHResult (*TvSetDialogScreenshotFn)(const char *);
+typedef TvHResult (*TvSetDialogTextFn)(int32_t);
 
 #ifdef __cplusplus
 }

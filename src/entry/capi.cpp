@@ -391,6 +391,17 @@ public:
     }
 };
 
+// While dialogs print themselves, boxes print to stderr and are answered OK.
+class TextBoxes : public MessageBoxService
+{
+public:
+    int show(const QString &text, int, const QString &title) override
+    {
+        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+        return mb::OK;
+    }
+};
+
 ScreenshotBoxes &screenshotBoxes()
 {
     static ScreenshotBoxes boxes;
@@ -576,6 +587,33 @@ TORVEL_API TvHResult TorvelSetDialogScreenshot(const char *pngPath)
         setDialogScript([path](QDialog &dialog) {
             if (!dialog.grab().save(path, "PNG"))
                 qWarning("cannot write the screenshot %s", qPrintable(path));
+            dialog.reject();
+        });
+        return TV_S_OK;
+    } catch (...) {
+        return TV_E_UNEXPECTED;
+    }
+}
+
+TORVEL_API TvHResult TorvelSetDialogText(int32_t enable)
+{
+    try {
+        static TextBoxes boxes;
+        if (!enable) {
+            setDialogScript({});
+            setMessageBoxService(nullptr);
+            return TV_S_OK;
+        }
+        setMessageBoxService(&boxes);
+        setDialogScript([](QDialog &dialog) {
+            // A dialog with a text form offers it as dialogText().
+            QString text;
+            if (QMetaObject::invokeMethod(&dialog, "dialogText", Qt::DirectConnection, Q_RETURN_ARG(QString, text))) {
+                std::fputs(text.toUtf8().constData(), stdout);
+                std::fflush(stdout);
+            } else {
+                std::fprintf(stderr, "%s has no text form\n", qPrintable(dialog.objectName()));
+            }
             dialog.reject();
         });
         return TV_S_OK;
