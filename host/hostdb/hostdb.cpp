@@ -59,27 +59,6 @@ int scalar(Connection &c, const QString &sql)
     return rs->Fields(0).toInt32();
 }
 
-// Rolls back on the way out unless committed, so a failure midway leaves
-// nothing behind.
-class Transaction
-{
-public:
-    explicit Transaction(Connection &c) : m_c(c) { m_c.BeginTrans(); }
-    ~Transaction()
-    {
-        if (m_c.inTransaction()) {
-            try {
-                m_c.RollbackTrans();
-            } catch (...) {
-            }
-        }
-    }
-    void commit() { m_c.CommitTrans(); }
-
-private:
-    Connection &m_c;
-};
-
 // ---------------------------------------------------------------------------
 // Demo data
 

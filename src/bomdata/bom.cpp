@@ -36,41 +36,6 @@ void showBox(const QString &prefix, const QString &description)
     MsgBox(prefix + description, mb::Information);
 }
 
-// Rolls the save back unless it was committed, also when an exception
-// leaves the save; a failing rollback must not hide the first error.
-class TransactionGuard
-{
-public:
-    explicit TransactionGuard(Connection &cnn) : m_cnn(cnn)
-    {
-        m_cnn.BeginTrans();
-        m_open = true;
-    }
-    ~TransactionGuard() { rollback(); }
-    TransactionGuard(const TransactionGuard &) = delete;
-    TransactionGuard &operator=(const TransactionGuard &) = delete;
-
-    void commit()
-    {
-        m_cnn.CommitTrans();
-        m_open = false;
-    }
-    void rollback() noexcept
-    {
-        if (!m_open)
-            return;
-        m_open = false;
-        try {
-            m_cnn.RollbackTrans();
-        } catch (...) {
-        }
-    }
-
-private:
-    Connection &m_cnn;
-    bool m_open = false;
-};
-
 } // namespace
 
 BOM::BOM() = default;
@@ -220,7 +185,7 @@ bool BOM::Add(GridModel &grd)
     // The guard lives inside the try: the save is rolled back before a box shows.
     QString prefix = bomtext::kSaveError;
     try {
-        TransactionGuard transaction(cnn);
+        Transaction transaction(cnn);
         cnn.Execute(header);
         // The generated key where the database gives one; else the row by
         // its number, which is unique.
@@ -264,7 +229,7 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
 
     QString prefix = bomtext::kSaveError;
     try {
-        TransactionGuard transaction(cnn);
+        Transaction transaction(cnn);
         qint64 updated = 0;
         cnn.Execute(header, &updated);
         // Without its header row the lines would be written under a dead id.

@@ -321,6 +321,30 @@ RecordsetPtr Dialect::callProcedure(Connection &connection, const QString &name,
 }
 
 // ---------------------------------------------------------------------------
+// Transaction
+
+Transaction::Transaction(Connection &connection) : m_connection(connection)
+{
+    m_connection.BeginTrans();
+}
+
+Transaction::~Transaction()
+{
+    if (m_committed || !m_connection.inTransaction())
+        return;
+    try {
+        m_connection.RollbackTrans();
+    } catch (...) {
+    }
+}
+
+void Transaction::commit()
+{
+    m_connection.CommitTrans();
+    m_committed = true;
+}
+
+// ---------------------------------------------------------------------------
 // Connection
 
 // One query object reused for every statement: QSqlQuery allocates its driver

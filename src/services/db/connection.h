@@ -100,6 +100,26 @@ private:
 
 using ConnectionPtr = std::shared_ptr<Connection>;
 
+// One transaction on a connection, the only way the library and the host's
+// writers bracket their statements: begun when made, rolled back on the way
+// out unless committed, also when an exception leaves the scope. A failing
+// rollback never hides the error that left the scope.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // A commit that fails leaves the transaction open, so it is rolled back.
+    void commit();
+
+private:
+    Connection &m_connection;
+    bool m_committed = false;
+};
+
 // What each database needs to run the SQL Server text: the one place where
 // databases differ. The SQLite dialect registers functions on the native
 // handle and rewrites only what SQLite cannot parse; PostgreSQL's does the same
