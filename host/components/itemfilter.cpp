@@ -2,6 +2,7 @@
 
 #include "services/com/comerror.h"
 #include "services/db/connection.h"
+#include "services/db/sqltext.h"
 
 #include <QStringList>
 
@@ -52,13 +53,13 @@ private:
     void tokenize()
     {
         const QString &s = m_filter;
-        int i = 0;
+        qsizetype i = 0;
         while (i < s.size()) {
             const QChar c = s[i];
             if (c.isSpace()) {
-                ++i;
+                i = sqltext::skipSpace(s, i);
             } else if (c.isLetter() || c == u'_') {
-                int j = i;
+                qsizetype j = i;
                 while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == u'_'))
                     ++j;
                 m_tokens.push_back({Token::Word, s.mid(i, j - i)});
@@ -66,7 +67,7 @@ private:
             } else if (c.isDigit() || ((c == u'-' || c == u'+') && i + 1 < s.size() && (s[i + 1].isDigit() || s[i + 1] == u'.'))
                        || (c == u'.' && i + 1 < s.size() && s[i + 1].isDigit() && !m_tokens.empty()
                            && m_tokens.back().kind == Token::Operator)) {
-                int j = i + 1;
+                qsizetype j = i + 1;
                 bool point = (c == u'.');
                 while (j < s.size() && (s[j].isDigit() || (s[j] == u'.' && !point))) {
                     point = point || s[j] == u'.';
@@ -79,22 +80,8 @@ private:
                 ++i;
             } else if (c == u'\'') {
                 QString text;
-                int j = i + 1;
-                bool closed = false;
-                while (j < s.size()) {
-                    if (s[j] == u'\'') {
-                        if (j + 1 < s.size() && s[j + 1] == u'\'') {
-                            text += u'\'';
-                            j += 2;
-                            continue;
-                        }
-                        closed = true;
-                        ++j;
-                        break;
-                    }
-                    text += s[j++];
-                }
-                if (!closed)
+                const qsizetype j = sqltext::readQuoted(s, i, &text);
+                if (j < 0)
                     fail();
                 m_tokens.push_back({Token::Text, text});
                 i = j;

@@ -16,19 +16,6 @@ QString prefixRange(const QString &column, const QString &text)
         + QStringLiteral(" < ") + sqlQuote(text + highest);
 }
 
-QString containsCondition(const Connection &connection, const QString &column, const QString &text)
-{
-    const bool sqlite = connection.dialect().name().compare(QLatin1String("SQLite"), Qt::CaseInsensitive) == 0;
-    QString pattern;
-    for (const QChar c : sqlite ? text : text.toLower()) {
-        if (c == u'\\' || c == u'%' || c == u'_')
-            pattern += u'\\';
-        pattern += c;
-    }
-    const QString target = sqlite ? column : QStringLiteral("lower(") + column + u')';
-    return target + QStringLiteral(" LIKE ") + sqlQuote(u'%' + pattern + u'%') + QStringLiteral(" ESCAPE '\\'");
-}
-
 bool wantsContains(const QString &text)
 {
     return text.startsWith(u'*');
@@ -136,10 +123,10 @@ PickPage ItemPickSource::fetch(const QString &typed, int limit)
         }
     }
     if (page.rows.empty()) {
-        const Connection &c = *m_connection;
-        const QString contains = containsCondition(c, QStringLiteral("T.FNumber"), text) + QStringLiteral(" OR ")
-            + containsCondition(c, QStringLiteral("T.FShortNumber"), text) + QStringLiteral(" OR ")
-            + containsCondition(c, QStringLiteral("T.FName"), text);
+        const Dialect &d = m_connection->dialect();
+        const QString contains = d.containsCondition(QStringLiteral("T.FNumber"), text) + QStringLiteral(" OR ")
+            + d.containsCondition(QStringLiteral("T.FShortNumber"), text) + QStringLiteral(" OR ")
+            + d.containsCondition(QStringLiteral("T.FName"), text);
         // No order in the query: the scan stops at the page instead of
         // reading every match to sort it. The page is sorted here.
         merge(page, seen, query(contains, QString(), cap), cap);
@@ -171,8 +158,9 @@ PickPage CodePickSource::fetch(const QString &text, int limit)
     QString where = m_where;
     const QString search = wantsContains(text) ? text.mid(1).trimmed() : text;
     if (!search.isEmpty()) {
-        where = u'(' + where + QStringLiteral(") AND (") + containsCondition(*m_connection, m_numberColumn, search)
-            + QStringLiteral(" OR ") + containsCondition(*m_connection, m_nameColumn, search) + u')';
+        const Dialect &d = m_connection->dialect();
+        where = u'(' + where + QStringLiteral(") AND (") + d.containsCondition(m_numberColumn, search)
+            + QStringLiteral(" OR ") + d.containsCondition(m_nameColumn, search) + u')';
     }
     const QString sql = QStringLiteral("SELECT ") + m_select + QStringLiteral(" FROM ") + m_from
         + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + m_numberColumn

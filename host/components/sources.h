@@ -52,9 +52,6 @@ private:
 
 // Text helpers shared by the sources.
 QString prefixRange(const QString &column, const QString &text);
-// Case-insensitive "contains": SQLite's LIKE already ignores ASCII case, so
-// the column is compared as it is there; elsewhere both sides are lowered.
-QString containsCondition(const Connection &connection, const QString &column, const QString &text);
 // The typed text asks for "contains" explicitly: a leading '*'.
 bool wantsContains(const QString &text);
 

@@ -2,6 +2,7 @@
 #include "pgschema.h"
 
 #include "services/db/recordset.h"
+#include "services/db/sqltext.h"
 
 #include <QDate>
 #include <QDir>
@@ -11,30 +12,10 @@
 
 namespace torvel::host {
 
-extern const char *const kSchemaSqlite;   // generated from schema_sqlite.sql
+extern const char *const kSchemaSqlite;     // generated from schema_sqlite.sql
+extern const char *const kSchemaPostgres;   // generated from schema_pg.sql
 
 namespace {
-
-QStringList splitStatements(const char *script)
-{
-    // Comment lines go first so that a comment never stands as a statement.
-    QStringList lines;
-    const QStringList all = QString::fromUtf8(script).split(QLatin1Char('\n'));
-    for (const QString &line : all) {
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            lines.append(line);
-    }
-    QStringList statements;
-    const QStringList parts = lines.join(QLatin1Char('\n')).split(QLatin1String(";\n"));
-    for (QString part : parts) {
-        part = part.trimmed();
-        if (part.endsWith(QLatin1Char(';')))
-            part.chop(1);
-        if (!part.isEmpty())
-            statements.append(part);
-    }
-    return statements;
-}
 
 QString q(const QString &text)
 {
@@ -652,13 +633,17 @@ void writeUsers(DemoWriter &w)
 
 QStringList schemaStatements(const Connection &connection)
 {
-    if (connection.dialect().name() == QLatin1String("SQLite"))
-        return splitStatements(kSchemaSqlite);
-    if (connection.dialect().name() == QLatin1String("PostgreSQL"))
-        return postgresSchemaStatements();
-    // A server dialect brings its own twin of schema_sqlite.sql.
-    throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.HostDb"),
-                   QStringLiteral("No host schema for %1 databases.").arg(connection.dialect().name()));
+    // One script per kind of database, named by its dialect; a server dialect
+    // brings its own twin of schema_sqlite.sql.
+    static const QHash<QString, const char *> scripts{
+        {QStringLiteral("sqlite"), kSchemaSqlite},
+        {QStringLiteral("pg"), kSchemaPostgres},
+    };
+    const char *script = scripts.value(connection.dialect().scriptSuffix());
+    if (!script)
+        throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.HostDb"),
+                       QStringLiteral("No host schema for %1 databases.").arg(connection.dialect().name()));
+    return sqltext::splitScript(QString::fromUtf8(script));
 }
 
 void createSchema(Connection &connection)

@@ -6,8 +6,9 @@
 
 namespace torvel::host {
 
-// The host database's schema for the connection's database (SQLite today),
-// one statement per entry, in the order they must run.
+// The host database's schema for the connection's database, the script its
+// dialect names (schema_sqlite.sql, schema_pg.sql), one statement per entry in
+// the order they must run.
 QStringList schemaStatements(const Connection &connection);
 void createSchema(Connection &connection);
 

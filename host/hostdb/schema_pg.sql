@@ -21,12 +21,6 @@ EXCEPTION WHEN unique_violation OR duplicate_object THEN
 END
 $$;
 
--- SQL Server's LEN: characters, trailing blanks not counted. The pick-list
--- key orders by it ("Order By len(FNumber)").
-CREATE OR REPLACE FUNCTION len(text) RETURNS integer
-LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
-AS $$ SELECT length(rtrim($1, ' ')) $$;
-
 -- A row written with an explicit key (the scale generator, imports) moves the
 -- key's sequence past it, so the next generated key does not collide, as
 -- SQLite's AUTOINCREMENT behaves.

@@ -2,6 +2,7 @@
 
 #include "services/db/pgdialect.h"
 #include "services/db/sqlitedialect.h"
+#include "services/db/sqltext.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -119,23 +120,10 @@ Variant toVariant(const QVariant &value)
 // A stored procedure named at the head of a statement, as SQL Server runs
 // "sp_Name 1, 'x'" or "EXEC sp_Name 1, 'x'".
 
-bool isIdentChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#')
-           || c == QLatin1Char('$');
-}
-
-qsizetype skipBlanks(QStringView text, qsizetype i)
-{
-    while (i < text.size() && text.at(i).isSpace())
-        ++i;
-    return i;
-}
-
 QStringView wordAt(QStringView text, qsizetype i)
 {
     qsizetype end = i;
-    while (end < text.size() && (isIdentChar(text.at(end)) || text.at(end) == QLatin1Char('.')))
+    while (end < text.size() && (sqltext::isWordChar(text.at(end)) || text.at(end) == QLatin1Char('.')))
         ++end;
     return text.mid(i, end - i);
 }
@@ -174,21 +162,21 @@ bool startsLikeStatement(QStringView word)
 std::vector<Parameter> parseArguments(QStringView text, qsizetype i)
 {
     std::vector<Parameter> args;
-    i = skipBlanks(text, i);
+    i = sqltext::skipSpace(text, i);
     if (i < text.size() && text.at(i) == QLatin1Char(';'))
         ++i;
-    if (skipBlanks(text, i) >= text.size())
+    if (sqltext::skipSpace(text, i) >= text.size())
         return args;
     while (true) {
-        i = skipBlanks(text, i);
+        i = sqltext::skipSpace(text, i);
         Parameter p;
         if (i < text.size() && text.at(i) == QLatin1Char('@')) {
             const QStringView name = wordAt(text, i);
             p.name = name.toString();
-            i = skipBlanks(text, i + name.size());
+            i = sqltext::skipSpace(text, i + name.size());
             if (i >= text.size() || text.at(i) != QLatin1Char('='))
                 throwCallSyntax(text.mid(i));
-            i = skipBlanks(text, i + 1);
+            i = sqltext::skipSpace(text, i + 1);
         }
         if (i >= text.size())
             throwCallSyntax(text.mid(i));
@@ -198,22 +186,8 @@ std::vector<Parameter> parseArguments(QStringView text, qsizetype i)
             if (c != QLatin1Char('\''))
                 ++i;
             QString value;
-            ++i;
-            bool closed = false;
-            while (i < text.size()) {
-                if (text.at(i) == QLatin1Char('\'')) {
-                    if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\'')) {
-                        value += QLatin1Char('\'');
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += text.at(i++);
-            }
-            if (!closed)
+            i = sqltext::readQuoted(text, i, &value);
+            if (i < 0)
                 throwConnectionError(QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(value));
             p.type = 200;
             p.value = Variant(value);
@@ -241,19 +215,19 @@ std::vector<Parameter> parseArguments(QStringView text, qsizetype i)
             }
             i = end;
         }
-        i = skipBlanks(text, i);
+        i = sqltext::skipSpace(text, i);
         // "@p = x OUTPUT": a literal cannot take a value back; accepted and ignored.
         const QStringView after = wordAt(text, i);
         if (after.compare(QLatin1String("OUTPUT"), Qt::CaseInsensitive) == 0
             || after.compare(QLatin1String("OUT"), Qt::CaseInsensitive) == 0)
-            i = skipBlanks(text, i + after.size());
+            i = sqltext::skipSpace(text, i + after.size());
         args.push_back(std::move(p));
         if (i < text.size() && text.at(i) == QLatin1Char(',')) {
             ++i;
             continue;
         }
         if (i < text.size() && text.at(i) == QLatin1Char(';'))
-            i = skipBlanks(text, i + 1);
+            i = sqltext::skipSpace(text, i + 1);
         if (i < text.size())
             throwCallSyntax(text.mid(i));
         return args;
@@ -266,13 +240,13 @@ std::vector<Parameter> parseArguments(QStringView text, qsizetype i)
 bool parseProcedureCall(const QString &statement, QString *name, std::vector<Parameter> *args)
 {
     const QStringView text(statement);
-    qsizetype i = skipBlanks(text, 0);
+    qsizetype i = sqltext::skipSpace(text, 0);
     QStringView word = wordAt(text, i);
     if (word.isEmpty() || startsLikeStatement(word))
         return false;
     if (word.compare(QLatin1String("EXEC"), Qt::CaseInsensitive) == 0
         || word.compare(QLatin1String("EXECUTE"), Qt::CaseInsensitive) == 0) {
-        i = skipBlanks(text, i + word.size());
+        i = sqltext::skipSpace(text, i + word.size());
         word = wordAt(text, i);
         if (word.isEmpty())
             throwCallSyntax(text.mid(i));
@@ -318,6 +292,12 @@ RecordsetPtr Dialect::callProcedure(Connection &connection, const QString &name,
     // Copied so that a procedure may unregister itself while it runs.
     const Procedure procedure = it.value();
     return procedure(connection, parameters);
+}
+
+QString Dialect::containsCondition(const QString &column, const QString &text) const
+{
+    return QStringLiteral("lower(") + column + QStringLiteral(") LIKE ") + sqlQuote(sqltext::containsPattern(text.toLower()))
+        + QStringLiteral(" ESCAPE '\\'");
 }
 
 // ---------------------------------------------------------------------------

@@ -170,6 +170,14 @@ public:
     // Called before the database closes: releases what prepare() made.
     virtual void close(Connection &connection) { (void)connection; }
 
+    // The condition that `column` holds `text` anywhere, ignoring case as the
+    // host's server does (a pick list's "contains" search). The default
+    // compares lower case on both sides.
+    virtual QString containsCondition(const QString &column, const QString &text) const;
+    // The suffix of the scripts written for this database: the host keeps
+    // one schema per kind of database, schema_<suffix>.sql.
+    virtual QString scriptSuffix() const = 0;
+
     // How a write hands back the key the database generated for it. Driver:
     // ask Qt's driver afterwards (SQLite's last row id). Returned: the text as
     // translated returns the key as its one column (PostgreSQL's RETURNING).

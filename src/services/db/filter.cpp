@@ -1,5 +1,6 @@
 #include "services/db/filter.h"
 
+#include "services/db/sqltext.h"
 #include "services/text/numtext.h"
 
 #include <cmath>
@@ -33,10 +34,7 @@ bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'_';
 }
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+using sqltext::isDigit;
 
 class Lexer
 {
@@ -46,8 +44,7 @@ public:
     Token next()
     {
         const qsizetype n = m_text.size();
-        while (m_pos < n && m_text[m_pos].isSpace())
-            ++m_pos;
+        m_pos = sqltext::skipSpace(m_text, m_pos);
         Token t;
         t.pos = m_pos;
         if (m_pos >= n)
@@ -74,22 +71,10 @@ public:
 private:
     Token quoted(Token t)
     {
-        const qsizetype n = m_text.size();
-        ++m_pos;
-        for (;;) {
-            if (m_pos >= n)
-                invalid(QStringLiteral("引号没有结束"));
-            const QChar c = m_text[m_pos++];
-            if (c == u'\'') {
-                if (m_pos < n && m_text[m_pos] == u'\'') {
-                    t.text += c;
-                    ++m_pos;
-                    continue;
-                }
-                break;
-            }
-            t.text += c;
-        }
+        const qsizetype end = sqltext::readQuoted(m_text, m_pos, &t.text);
+        if (end < 0)
+            invalid(QStringLiteral("引号没有结束"));
+        m_pos = end;
         t.kind = Token::Kind::Text;
         return t;
     }

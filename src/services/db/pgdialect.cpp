@@ -1,6 +1,6 @@
 #include "services/db/pgdialect.h"
 
-#include "services/db/sqlitedialect.h"
+#include "services/db/sqltext.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -10,37 +10,21 @@
 #include <QUrlQuery>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace torvel {
 
 namespace {
 
 const QString kSource = QStringLiteral("TORVEL.Connection");
 
+using sqltext::firstWord;
+using sqltext::isWord;
+using sqltext::skipSpace;
+
 bool isIdentPart(QChar c)
 {
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$') || c == QLatin1Char('#')
-           || c == QLatin1Char('@');
-}
-
-qsizetype skipSpace(QStringView v, qsizetype i)
-{
-    while (i < v.size() && v.at(i).isSpace())
-        ++i;
-    return i;
-}
-
-QStringView firstWord(QStringView v)
-{
-    const qsizetype start = skipSpace(v, 0);
-    qsizetype end = start;
-    while (end < v.size() && isIdentPart(v.at(end)))
-        ++end;
-    return v.mid(start, end - start);
-}
-
-bool isWord(QStringView word, const char *keyword)
-{
-    return word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+    return sqltext::isWordChar(c);
 }
 
 QString quoteIdent(const QString &name)
@@ -60,12 +44,9 @@ bool hasReturning(QStringView v)
     while (i < v.size()) {
         const QChar c = v.at(i);
         if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            const qsizetype close = v.indexOf(c, i + 1);   // a doubled quote just reopens
-            i = close < 0 ? v.size() : close + 1;
+            i = sqltext::quotedEnd(v, i);
         } else if (isIdentPart(c)) {
-            qsizetype end = i;
-            while (end < v.size() && isIdentPart(v.at(end)))
-                ++end;
+            const qsizetype end = sqltext::wordEnd(v, i);
             if (isWord(v.mid(i, end - i), "RETURNING"))
                 return true;
             i = end;
@@ -144,6 +125,7 @@ class PostgresDialect final : public Dialect
 public:
     QString name() const override { return QStringLiteral("PostgreSQL"); }
     QString driverName() const override { return QStringLiteral("QPSQL"); }
+    QString scriptSuffix() const override { return QStringLiteral("pg"); }
 
     void configure(QSqlDatabase &database, const QString &connectionString) const override
     {
@@ -424,8 +406,7 @@ QString insertTarget(const QString &text)
         while (end < v.size()) {
             const QChar c = v.at(end);
             if (c == QLatin1Char('"')) {
-                const qsizetype close = v.indexOf(QLatin1Char('"'), end + 1);
-                end = close < 0 ? v.size() : close + 1;
+                end = sqltext::quotedEnd(v, end);
             } else if (isIdentPart(c) || c == QLatin1Char('.')) {
                 ++end;
             } else {
@@ -464,21 +445,15 @@ std::vector<Token> tokenize(QStringView v)
         if (c.isSpace()) {
             ++i;
         } else if (c == QLatin1Char('\'')) {
-            const qsizetype close = v.indexOf(c, i + 1);   // a doubled quote just reopens
-            i = close < 0 ? v.size() : close + 1;
-        } else if (c == QLatin1Char('-') && i + 1 < v.size() && v.at(i + 1) == QLatin1Char('-')) {
-            const qsizetype eol = v.indexOf(QLatin1Char('\n'), i);
-            i = eol < 0 ? v.size() : eol + 1;
-        } else if (c == QLatin1Char('/') && i + 1 < v.size() && v.at(i + 1) == QLatin1Char('*')) {
-            const qsizetype close = v.indexOf(QLatin1String("*/"), i + 2);
-            i = close < 0 ? v.size() : close + 2;
+            i = sqltext::quotedEnd(v, i);
+        } else if (const qsizetype after = sqltext::commentEnd(v, i); after != i) {
+            i = after;
         } else if (isIdentPart(c) || c == QLatin1Char('"')) {
             qsizetype end = i;
             while (end < v.size()) {
                 const QChar d = v.at(end);
                 if (d == QLatin1Char('"')) {
-                    const qsizetype close = v.indexOf(d, end + 1);
-                    end = close < 0 ? v.size() : close + 1;
+                    end = sqltext::quotedEnd(v, end);
                 } else if (isIdentPart(d) || d == QLatin1Char('.')) {
                     ++end;
                 } else {
@@ -571,13 +546,50 @@ QString clusteredOrderClause(const QString &text, const std::function<PgTableInf
     return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
 }
 
+// SQL Server's LEN counts characters without the trailing blanks, which
+// the server writes itself: "len(x)" becomes "length(rtrim(x, ' '))".
+QString withLength(const QString &text)
+{
+    if (!text.contains(QLatin1String("len"), Qt::CaseInsensitive))
+        return text;
+    const QStringView v(text);
+    const std::vector<Token> tokens = tokenize(v);
+    std::vector<std::pair<qsizetype, QString>> edits;   // at a position: replace a word, or insert
+    for (size_t k = 0; k + 1 < tokens.size(); ++k) {
+        const Token &open = tokens[k + 1];
+        if (!tokens[k].word || !isWord(v.mid(tokens[k].pos, tokens[k].size), "len") || open.word
+            || v.at(open.pos) != QLatin1Char('('))
+            continue;
+        for (size_t j = k + 2; j < tokens.size(); ++j) {
+            if (!tokens[j].word && tokens[j].depth == open.depth && v.at(tokens[j].pos) == QLatin1Char(')')) {
+                edits.emplace_back(tokens[k].pos, QStringLiteral("length(rtrim"));
+                edits.emplace_back(tokens[j].pos, QStringLiteral(", ' ')"));
+                break;
+            }
+        }
+    }
+    if (edits.empty())
+        return text;
+    std::sort(edits.begin(), edits.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QString out;
+    qsizetype copied = 0;
+    for (const auto &[pos, what] : edits) {
+        out += v.mid(copied, pos - copied);
+        out += what;
+        // The word "len" gives way; a closing parenthesis stays after the insert.
+        copied = what.startsWith(QLatin1String("length")) ? pos + 3 : pos;
+    }
+    out += v.mid(copied);
+    return out;
+}
+
 } // namespace
 
 QString postgresTranslate(const QString &text, const std::function<PgTableInfo(const QString &)> &tableInfo)
 {
-    // The parse points PostgreSQL shares with SQLite (INSERT without INTO, a
-    // number glued to a word) are rewritten exactly as for SQLite.
-    const QString out = sqliteTranslate(text);
+    // The parse points every database shares (INSERT without INTO, a number
+    // glued to a word) are rewritten as for any other, then SQL Server's LEN.
+    const QString out = withLength(sqltext::rewriteServerText(text));
     const QStringView first = firstWord(out);
     if (isWord(first, "SELECT")) {
         const QString order = clusteredOrderClause(out, tableInfo);

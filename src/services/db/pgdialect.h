@@ -30,7 +30,8 @@ struct PgTableInfo
 };
 
 // The SQL Server text as PostgreSQL runs it: "INSERT name(" gains INTO, a
-// number glued to the next word gets a blank, an INSERT into a table with a
+// number glued to the next word gets a blank, "len(x)" becomes
+// "length(rtrim(x, ' '))", an INSERT into a table with a
 // generated key returns that key ("... RETURNING fbomid"), and a plain SELECT
 // from a table with a clustered index gets that index's order, as SQL Server
 // returns it ("... ORDER BY COM_BOM_Child.fbomid, COM_BOM_Child.fbomentryid").

@@ -1,5 +1,7 @@
 #include "services/db/sqlitedialect.h"
 
+#include "services/db/sqltext.h"
+
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -8,7 +10,6 @@
 #include <sqlite3.h>
 
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <cstdint>
 #include <list>
@@ -51,36 +52,6 @@ sqlite3 *nativeHandle(const QSqlDatabase &db)
 {
     const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     throw ComError(rc, QStringLiteral("QSQLITE"), text);
-}
-
-bool isIdentStart(QChar c)
-{
-    return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#');
-}
-
-bool isIdentPart(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#')
-           || c == QLatin1Char('$');
-}
-
-bool isDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
-qsizetype skipSpace(QStringView v, qsizetype i)
-{
-    while (i < v.size() && v.at(i).isSpace())
-        ++i;
-    return i;
-}
-
-qsizetype identEnd(QStringView v, qsizetype i)
-{
-    while (i < v.size() && isIdentPart(v.at(i)))
-        ++i;
-    return i;
 }
 
 // ---------------------------------------------------------------------------
@@ -483,7 +454,16 @@ public:
         m_db = db;
     }
 
-    QString translate(const QString &text) const override { return sqliteTranslate(text); }
+    QString translate(const QString &text) const override { return sqltext::rewriteServerText(text); }
+    QString scriptSuffix() const override { return QStringLiteral("sqlite"); }
+
+    // SQLite's LIKE ignores the case of ASCII letters by itself, and lower()
+    // on the column would keep it from its index.
+    QString containsCondition(const QString &column, const QString &text) const override
+    {
+        return column + QStringLiteral(" LIKE ") + sqlQuote(sqltext::containsPattern(text))
+            + QStringLiteral(" ESCAPE '\\'");
+    }
 
     // Every save line, load and lookup is the same few statements with other
     // values spliced in, and SQLite's parser would otherwise cost more than
@@ -598,7 +578,7 @@ private:
     // runs the ordinary way, and its error names the text, not the shape.
     Shape *add(const QString &text)
     {
-        const QString translated = sqliteTranslate(text);
+        const QString translated = sqltext::rewriteServerText(text);
         QString skeleton = m_skeleton;
         if (translated != text) {
             std::vector<Literal> literals;
@@ -723,92 +703,6 @@ bool sqliteShape(const QString &text, QString *shape)
     if (shape)
         *shape = skeleton;
     return true;
-}
-
-QString sqliteTranslate(const QString &text)
-{
-    const QStringView v(text);
-    const qsizetype n = v.size();
-    QString out;
-    qsizetype copied = 0;
-    // Builds the new text only when something changes: the common statement
-    // is returned as it came, without a copy.
-    auto insertAt = [&](qsizetype pos, QLatin1String what) {
-        if (out.isNull())
-            out.reserve(n + 8);
-        out.append(v.mid(copied, pos - copied));
-        out.append(what);
-        copied = pos;
-    };
-
-    // "INSERT name(...)": SQLite wants INTO (or OR ...) after INSERT.
-    qsizetype i = skipSpace(v, 0);
-    qsizetype end = identEnd(v, i);
-    if (v.mid(i, end - i).compare(QLatin1String("INSERT"), Qt::CaseInsensitive) == 0 && end < n
-        && v.at(end).isSpace()) {
-        const qsizetype next = skipSpace(v, end);
-        const qsizetype nextEnd = identEnd(v, next);
-        const QStringView word = v.mid(next, nextEnd - next);
-        const bool named = !word.isEmpty() || (next < n && (v.at(next) == QLatin1Char('[') || v.at(next) == QLatin1Char('"')));
-        if (named && word.compare(QLatin1String("INTO"), Qt::CaseInsensitive) != 0
-            && word.compare(QLatin1String("OR"), Qt::CaseInsensitive) != 0)
-            insertAt(next, QLatin1String("INTO "));
-    }
-
-    // A number glued to the next word ("=3Order By"): SQL Server splits it,
-    // SQLite calls it an unrecognized token. Quoted text, quoted names and
-    // comments are skipped whole.
-    i = 0;
-    while (i < n) {
-        const QChar c = v.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
-            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
-            i = v.indexOf(close, i + 1);   // a doubled quote just reopens
-            i = i < 0 ? n : i + 1;
-        } else if (c == QLatin1Char('-') && i + 1 < n && v.at(i + 1) == QLatin1Char('-')) {
-            i = v.indexOf(QLatin1Char('\n'), i);
-            i = i < 0 ? n : i + 1;
-        } else if (c == QLatin1Char('/') && i + 1 < n && v.at(i + 1) == QLatin1Char('*')) {
-            i = v.indexOf(QLatin1String("*/"), i + 2);
-            i = i < 0 ? n : i + 2;
-        } else if (isIdentStart(c)) {
-            i = identEnd(v, i + 1);
-        } else if (isDigit(c) || (c == QLatin1Char('.') && i + 1 < n && isDigit(v.at(i + 1)))) {
-            if (c == QLatin1Char('0') && i + 2 < n && (v.at(i + 1) == QLatin1Char('x') || v.at(i + 1) == QLatin1Char('X'))
-                && v.at(i + 2).unicode() < 128 && isxdigit(v.at(i + 2).unicode())) {
-                i += 2;
-                while (i < n && v.at(i).unicode() < 128 && isxdigit(v.at(i).unicode()))
-                    ++i;
-            } else {
-                while (i < n && isDigit(v.at(i)))
-                    ++i;
-                if (i < n && v.at(i) == QLatin1Char('.')) {
-                    ++i;
-                    while (i < n && isDigit(v.at(i)))
-                        ++i;
-                }
-                if (i < n && (v.at(i) == QLatin1Char('e') || v.at(i) == QLatin1Char('E'))) {
-                    qsizetype e = i + 1;
-                    if (e < n && (v.at(e) == QLatin1Char('+') || v.at(e) == QLatin1Char('-')))
-                        ++e;
-                    if (e < n && isDigit(v.at(e))) {
-                        i = e;
-                        while (i < n && isDigit(v.at(i)))
-                            ++i;
-                    }
-                }
-            }
-            if (i < n && isIdentStart(v.at(i)))
-                insertAt(i, QLatin1String(" "));
-        } else {
-            ++i;
-        }
-    }
-
-    if (out.isNull())
-        return text;
-    out.append(v.mid(copied));
-    return out;
 }
 
 } // namespace torvel

@@ -4,7 +4,7 @@
 #include "comerrors.h"
 #include "printers.h"
 #include "services/db/connection.h"
-#include "services/db/sqlitedialect.h"
+#include "services/db/sqltext.h"
 #include "dbfixture.h"
 
 #include <QSqlDatabase>
@@ -49,7 +49,7 @@ protected:
     ConnectionPtr cnn;
 };
 
-TEST(SqliteTranslate, RewritesOnlyWhatSqliteCannotParse)
+TEST(ServerTextRewrite, RewritesOnlyWhatOtherDatabasesCannotParse)
 {
     const struct
     {
@@ -74,7 +74,7 @@ TEST(SqliteTranslate, RewritesOnlyWhatSqliteCannotParse)
         {"UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4", "UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(sqliteTranslate(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+        EXPECT_EQ(sqltext::rewriteServerText(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
 }
 
 TEST_P(SqliteConnection, LenOrdersByCharactersIgnoringTrailingBlanks)
