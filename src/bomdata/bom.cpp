@@ -7,6 +7,7 @@
 #include "services/screen/messagebox.h"
 #include "services/text/numtext.h"
 #include "services/com/rights.h"
+#include "services/db/transaction.h"
 #include "bomdata/gridmodel.h"
 
 #include <cmath>

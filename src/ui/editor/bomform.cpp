@@ -13,6 +13,7 @@
 #include "ui/grid/cellvalidator.h"
 #include "bomdata/gridmodel.h"
 #include "ui/grid/gridview.h"
+#include "ui/common/formsupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,6 +83,7 @@ FrmBom::FrmBom(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmBom"));
     setWindowTitle(editortext::kCaptionNew);
+    applyFormFont(*this);
     buildForm();
     // Key preview: the form sees every key of its controls first, including
     // the grid's cell editors, which come and go.
@@ -488,24 +490,7 @@ bool FrmBom::eventFilter(QObject *watched, QEvent *event)
 
 void FrmBom::guarded(const std::function<void()> &handler) noexcept
 {
-    try {
-        handler();
-    } catch (const ComError &error) {
-        try {
-            ShowErrorBox(error.description());
-        } catch (...) {
-        }
-    } catch (const std::exception &error) {
-        try {
-            ShowErrorBox(QString::fromLocal8Bit(error.what()));
-        } catch (...) {
-        }
-    } catch (...) {
-        try {
-            ShowErrorBox(errtext::kUnknown);
-        } catch (...) {
-        }
-    }
+    runGuarded(handler);
 }
 
 void registerBomEditor()
