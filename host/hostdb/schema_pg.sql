@@ -46,6 +46,13 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Group (
 );
 CREATE INDEX IF NOT EXISTS IX_COM_BOM_Group_Number ON COM_BOM_Group (FParentID, FNumber);
 CREATE INDEX IF NOT EXISTS IX_COM_BOM_Group_Name ON COM_BOM_Group (FParentID, FName);
+-- Number and name are each unique among the children of one parent: two
+-- clients creating the same one at once both pass the group editor's check,
+-- and the second insert must fail rather than make a twin. The editor never
+-- writes a blank one; rows written without (imports) are not held to it.
+-- The partial indexes serve that rule only; lookups take the two above.
+CREATE UNIQUE INDEX IF NOT EXISTS UX_COM_BOM_Group_Number ON COM_BOM_Group (FParentID, FNumber) WHERE FNumber <> '';
+CREATE UNIQUE INDEX IF NOT EXISTS UX_COM_BOM_Group_Name ON COM_BOM_Group (FParentID, FName) WHERE FName <> '';
 ALTER TABLE COM_BOM_Group CLUSTER ON COM_BOM_Group_pkey;
 CREATE OR REPLACE TRIGGER COM_BOM_Group_KeyAhead BEFORE INSERT ON COM_BOM_Group
     FOR EACH ROW EXECUTE FUNCTION host_keep_key_ahead('fbomgroupid');

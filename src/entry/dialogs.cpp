@@ -9,6 +9,12 @@
 #ifdef TORVEL_HAVE_REPORT
 #include "ui/report/frmbomreport.h"
 #endif
+#ifdef TORVEL_HAVE_GROUP
+#include "ui/group/frmbomgroup.h"
+#endif
+#ifdef TORVEL_HAVE_SELECT
+#include "ui/select/frmbomselect.h"
+#endif
 
 namespace torvel {
 
@@ -20,9 +26,14 @@ void registerLibraryDialogs()
 #ifdef TORVEL_HAVE_REPORT
     registerBomReport();   // frmBOMReport
 #endif
-    // frmBOMGroup, frmBOMSelect, frmBOMComplete and frmBOMReport register
-    // here when their libraries land; until then their methods say the
-    // function is not available yet.
+#ifdef TORVEL_HAVE_GROUP
+    registerBomGroup();    // frmBOMGroup
+#endif
+#ifdef TORVEL_HAVE_SELECT
+    registerBomSelect();   // frmBOMSelect
+#endif
+    // frmBOMComplete registers here when its library lands; until then
+    // CompleteBom says the function is not available yet.
 }
 
 } // namespace torvel
