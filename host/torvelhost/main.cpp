@@ -3,6 +3,7 @@
 // registry and calls them by dispatch id through the C interface, then prints
 // what the call left as Name=value lines.
 
+#include "defaultlibrary.h"
 #include "hostsupport.h"
 
 #include "components/components.h"
@@ -63,10 +64,11 @@ options:
                      postgresql://user@host:port/dbname (demo data is loaded
                      on first use; default ~/.local/share/torvel/demo.db)
   --user NAME        the login published to the security component (default admin)
-  --lib PATH         the library to register (default: the one built with this host)
+  --lib PATH         the library to register (default: the one installed or built with it)
   --offscreen        render without a display (needs --screenshot)
   --screenshot FILE  save the dialog that opens as a PNG and close it at once
   -h, --help         this text
+  --version          the version (torvel-host and libtorvel.so share it)
 
 The registry file is $TORVEL_REGISTRY, else $XDG_CONFIG_HOME/torvel/registry.ini,
 else ~/.config/torvel/registry.ini.
@@ -77,7 +79,7 @@ struct Options {
     std::map<std::string, std::string> values;   // --id, --group, ...
     QString db;
     QString user = QStringLiteral("admin");
-    std::string lib = TORVEL_LIBRARY_PATH;
+    std::string lib = torvel::host::defaultLibrary();
     bool offscreen = false;
     bool text = false;   // report --text
     std::string screenshot;
@@ -121,6 +123,9 @@ Options parse(int argc, char **argv)
         };
         if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("torvel-host %s\n", TORVEL_VERSION);
             std::exit(0);
         } else if (a == "--db") {
             o.db = QString::fromLocal8Bit(next().c_str());

@@ -413,8 +413,16 @@ std::string libraryPath()
     Dl_info info;
     if (!dladdr(reinterpret_cast<void *>(&DllGetClassObject), &info) || !info.dli_fname)
         return {};
+    // The name the host loaded, made absolute but not followed to the file
+    // behind it: registered by its soname link, the entry outlives an update.
+    const std::string loaded = info.dli_fname;
+    const size_t slash = loaded.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : loaded.substr(0, slash);
     char resolved[PATH_MAX];
-    return realpath(info.dli_fname, resolved) ? std::string(resolved) : std::string(info.dli_fname);
+    if (!realpath(folder.c_str(), resolved))
+        return loaded;
+    const std::string base = std::string(resolved) == "/" ? std::string() : std::string(resolved);
+    return base + '/' + loaded.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 } // namespace

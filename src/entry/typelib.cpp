@@ -1,6 +1,6 @@
-// The type library TORVEL 1.0: what a host's tools read to learn the two
-// public interfaces. Written out like an IDL file; a test checks it against
-// the members the classes really have.
+// The type library TORVEL (its version is the project's): what a host's
+// tools read to learn the two public interfaces. Written out like an IDL
+// file; a test checks it against the members the classes really have.
 
 #include "torvel/torvel.h"
 
@@ -55,7 +55,8 @@ const TvCoClassDesc kClasses[] = {
     {"BomInfo", TV_CLSID_BomInfo, "TORVEL.BomInfo", TV_TYPEFLAG_FCANCREATE, &kInterfaces[1]},
 };
 
-const TvTypeLibDesc kTypeLib = {"TORVEL", TV_LIBID_TORVEL, 1, 0, 2, kInterfaces, 2, kClasses};
+const TvTypeLibDesc kTypeLib = {"TORVEL", TV_LIBID_TORVEL, TORVEL_VERSION_MAJOR, TORVEL_VERSION_MINOR, 2, kInterfaces,
+                                 2, kClasses};
 
 } // namespace
 
