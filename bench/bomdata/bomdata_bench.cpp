@@ -222,6 +222,13 @@ void BM_Update(benchmark::State &state)
     timeUpdate(state, loaded);
 }
 
+void BM_UpdateUncompared(benchmark::State &state)
+{
+    BomDatabase &d = bomDatabase();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    timeUpdateUncompared(state, *d.cnn, loaded);
+}
+
 void BM_UpdateFloor(benchmark::State &state)
 {
     BomDatabase &d = bomDatabase();
@@ -484,6 +491,7 @@ BENCHMARK(BM_LoadFloor)->Apply(saveArgs);
 BENCHMARK(BM_Add)->Apply(saveArgs);
 BENCHMARK(BM_AddFloor)->Apply(saveArgs);
 BENCHMARK(BM_Update)->Apply(saveArgs);
+BENCHMARK(BM_UpdateUncompared)->Apply(saveArgs);
 BENCHMARK(BM_UpdateFloor)->Apply(saveArgs);
 BENCHMARK_TEMPLATE(BM_Lookup, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_LookupFloor, Info)->Apply(lookupArgs);

@@ -211,11 +211,19 @@ void BM_PgUpdate(benchmark::State &state)
     timeUpdate(state, loaded);
 }
 
+void BM_PgUpdateUncompared(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    timeUpdateUncompared(state, *d.cnn, loaded);
+}
+
 void BM_PgUpdateFloor(benchmark::State &state)
 {
     Database &d = database();
     LoadedBom loaded = load(d, int(state.range(0)));
-    const std::vector<std::string> texts = recorded(*d.cnn, [&] { loaded.bom->Update(*loaded.grid); });
+    BOM bom = uncompared(*d.cnn, *loaded.bom);
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { bom.Update(*loaded.grid); });
     if (texts.size() != size_t(state.range(0)) + 4)
         die(QStringLiteral("update sent %1 statements").arg(texts.size()));
     for (auto _ : state) {
@@ -326,6 +334,7 @@ BENCHMARK(BM_PgLoadFloor)->Apply(saveArgs);
 BENCHMARK(BM_PgAdd)->Apply(saveArgs);
 BENCHMARK(BM_PgAddFloor)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdate)->Apply(saveArgs);
+BENCHMARK(BM_PgUpdateUncompared)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdateFloor)->Apply(saveArgs);
 BENCHMARK_TEMPLATE(BM_PgLookup, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookupFloor, Info)->Apply(lookupArgs);

@@ -36,6 +36,11 @@ LoadedBom loadBom(Connection &cnn, int32_t id);
 // the timing.
 void timeLoad(benchmark::State &state, Connection &cnn, int32_t id);
 void timeUpdate(benchmark::State &state, LoadedBom &loaded);
+// The same save by a BOM object that holds the loaded header but never
+// loaded, so it has nothing to compare the stored BOM with: the cost of the
+// comparison is timeUpdate's time less this one's.
+BOM uncompared(Connection &cnn, const BOM &loaded);
+void timeUpdateUncompared(benchmark::State &state, Connection &cnn, LoadedBom &loaded);
 void timeAdd(benchmark::State &state, LoadedBom &loaded, const std::function<void(int32_t id)> &remove);
 
 // `count` keys that each find one row among ids 2 .. size, drawn alike on

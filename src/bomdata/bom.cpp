@@ -10,7 +10,10 @@
 #include "services/db/transaction.h"
 #include "bomdata/gridmodel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace torvel {
 
@@ -37,7 +40,144 @@ void showBox(const QString &prefix, const QString &description)
     MsgBox(prefix + description, mb::Information);
 }
 
+// The columns a save writes, as a save reads them back.
+const QString kStoredHeader = QStringLiteral("SELECT FBOMNumber,FBOMName,FItemID,FAuxPropID,FMeasureUnitID,FStatus"
+                                             " FROM COM_BOM WHERE FBOMID=");
+const QString kStoredLinesHead = QStringLiteral(
+    "SELECT FBOMEntryID,FReplaceClassID,FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark"
+    " FROM COM_BOM_Child WHERE FBOMID=");
+constexpr int kStoredLineWidth = 8;
+
+double entryOf(const Recordset &rs, int field)
+{
+    return NullToValue(rs.Fields(field), int32_t(0)).toDouble();
+}
+
+void addRow(StoredBom &stored, const Recordset &rs, double entry, std::initializer_list<int> fields)
+{
+    stored.beginLine(entry);
+    for (int f : fields)
+        stored.add(rs.Fields(f));
+}
+
+// The BOM as stored now, read inside the save's transaction: the header row
+// locked before the lines are read.
+StoredBom readStored(Connection &cnn, int32_t bomId)
+{
+    const QString id = sqlNumber(bomId);
+    RecordsetPtr header = cnn.Execute(cnn.lockingRead(kStoredHeader + id));
+    if (!header)
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
+    if (header->Eof())
+        return StoredBom::gone();
+    StoredBom stored;
+    for (int f = 0; f < 6; ++f)
+        stored.add(header->Fields(f));
+    RecordsetPtr lines = cnn.Execute(kStoredLinesHead + id + QStringLiteral(" ORDER BY FBOMEntryID"));
+    if (!lines)
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
+    stored.reserveLines(size_t(std::max(0, lines->RecordCount())));
+    for (; !lines->Eof(); lines->MoveNext())
+        addRow(stored, *lines, entryOf(*lines, 0), {0, 1, 2, 3, 4, 5, 6, 7});
+    stored.finish();
+    return stored;
+}
+
 } // namespace
+
+// ---- StoredBom ----
+
+StoredBom StoredBom::gone()
+{
+    StoredBom stored;
+    stored.m_state = State::Gone;
+    return stored;
+}
+
+void StoredBom::add(const Variant &value)
+{
+    switch (value.type()) {
+    case Variant::Type::String:
+        addText(value.toString());
+        break;
+    case Variant::Type::Empty:
+    case Variant::Type::Null:
+    case Variant::Type::Object:
+        m_state = State::Present;
+        m_values.emplace_back();
+        break;
+    default:
+        addNumber(value.toDouble());
+        break;
+    }
+}
+
+void StoredBom::addNumber(double value)
+{
+    m_state = State::Present;
+    m_values.push_back({Value::Number, value, QString()});
+}
+
+void StoredBom::addText(const QString &text)
+{
+    m_state = State::Present;
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == u' ')
+        --end;
+    m_values.push_back({Value::Text, 0, end == text.size() ? text : text.left(end)});
+}
+
+void StoredBom::reserveLines(size_t lines)
+{
+    m_values.reserve(m_values.size() + lines * kStoredLineWidth);
+    m_lines.reserve(m_lines.size() + lines);
+}
+
+void StoredBom::beginLine(double entry)
+{
+    m_state = State::Present;
+    m_inOrder = m_inOrder && (m_lines.empty() || entry >= m_lines.back().first);
+    m_lines.emplace_back(entry, m_values.size());
+}
+
+void StoredBom::finish()
+{
+    if (m_inOrder || m_lines.empty())
+        return;
+    const auto headerEnd = std::ptrdiff_t(m_lines.front().second);
+    std::stable_sort(m_lines.begin(), m_lines.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<Value> sorted;
+    sorted.reserve(m_values.size());
+    sorted.insert(sorted.end(), m_values.begin(), m_values.begin() + headerEnd);
+    for (auto &line : m_lines) {
+        const size_t first = line.second;
+        line.second = sorted.size();
+        for (size_t i = first; i < first + kStoredLineWidth && i < m_values.size(); ++i)
+            sorted.push_back(std::move(m_values[i]));
+    }
+    m_values = std::move(sorted);
+    m_inOrder = true;
+}
+
+bool StoredBom::operator==(const StoredBom &other) const
+{
+    if (m_state != other.m_state || m_values.size() != other.m_values.size())
+        return false;
+    for (size_t i = 0; i < m_values.size(); ++i) {
+        const Value &a = m_values[i];
+        const Value &b = other.m_values[i];
+        if (a.kind != b.kind)
+            return false;
+        if (a.kind == Value::Text && a.text != b.text)
+            return false;
+        if (a.kind == Value::Number && a.number != b.number
+            && !(std::abs(a.number - b.number)
+                 <= 2 * std::numeric_limits<double>::epsilon() * std::max(std::abs(a.number), std::abs(b.number))))
+            return false;
+    }
+    return true;
+}
 
 BOM::BOM() = default;
 
@@ -51,8 +191,10 @@ Connection &BOM::connection() const
 bool BOM::GetMoreInfo(GridModel &grd)
 {
     m_loadedWhole = false;
+    m_fingerprint = StoredBom();
     try {
         Connection &cnn = connection();
+        StoredBom stored;
         {
             RecordsetPtr rs = cnn.Execute(bomsql::kHeaderQueryHead + sqlNumber(BomID));
             if (!rs)
@@ -72,11 +214,14 @@ bool BOM::GetMoreInfo(GridModel &grd)
             AuxProp = nullSafeText(*rs, QStringLiteral("FAuxProp"));
             AuxClassID = nullSafeInt(*rs, QStringLiteral("FAuxClassID"));
             AuxPropID = nullSafeInt(*rs, QStringLiteral("FAuxPropID"));
+            for (const char *column : {"FBOMNumber", "FBOMName", "FItemID", "FAuxPropID", "FMeasureUnitID", "FStatus"})
+                stored.add(rs->Fields(QLatin1String(column)));
         }
 
         RecordsetPtr rs = cnn.Execute(bomsql::kLineQueryHead + sqlNumber(BomID));
         if (!rs || rs->RecordCount() == 0) {
             m_loadedWhole = true;
+            m_fingerprint = std::move(stored);
             return true;
         }
         grd.setMaxRows(rs->RecordCount() + 1);
@@ -108,6 +253,8 @@ bool BOM::GetMoreInfo(GridModel &grd)
                        index("FQtyScale"), index("FQty"), index("FScrap"), index("FRemark"),
                        index("FItemID"), index("FAuxClassID"), index("FAuxPropID"),
                        index("FUnitGroupID"), index("FMeasureUnitID")};
+        const int entryField = index("FBOMEntryID");
+        stored.reserveLines(size_t(rs->RecordCount()));
         const Variant zero(int32_t(0));
         const Variant empty{QString()};
         auto text = [&](int field) { return NullToValue(rs->Fields(field), empty).toString(); };
@@ -161,9 +308,13 @@ bool BOM::GetMoreInfo(GridModel &grd)
             grd.SetText(bomcol::UnitGroupID, row, number(f.unitGroupID).toString());
             grd.SetText(bomcol::UnitCopy, row, text(f.unit));
             grd.SetText(bomcol::UnitID, row, number(f.unitID).toString());
+            addRow(stored, *rs, entryOf(*rs, entryField),
+                   {entryField, f.replaceClassID, f.itemID, f.auxPropID, f.unitID, f.qty, f.scrap, f.remark});
             rs->MoveNext();
         }
+        stored.finish();
         m_loadedWhole = true;
+        m_fingerprint = std::move(stored);
         return true;
     } catch (const ComError &e) {
         showBox(bomtext::kReadError, e.description());
@@ -202,10 +353,12 @@ bool BOM::Add(GridModel &grd)
             newId = rs->Fields(QStringLiteral("FBomID")).toInt32();
         }
         prefix = bomtext::kAddError;
-        writeLines(cnn, grd, newId);
+        StoredBom written = headerFingerprint();
+        writeLines(cnn, grd, newId, &written);
         prefix = bomtext::kSaveError;
         transaction.commit();
         BomID = newId;
+        m_fingerprint = std::move(written);
     } catch (const ComError &e) {
         showBox(prefix, e.description());
         return false;
@@ -230,7 +383,14 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
 
     QString prefix = bomtext::kSaveError;
     try {
-        Transaction transaction(cnn);
+        Transaction transaction(cnn, Transaction::ReadsFirst);
+        // Another clerk's save since this one loaded would be lost without a
+        // word; the stored BOM stays locked from this read to the commit.
+        if (!m_fingerprint.isEmpty() && !(readStored(cnn, BomID) == m_fingerprint)) {
+            transaction.rollback();
+            MsgBox(bomtext::kChangedByOthers, mb::Information);
+            return false;
+        }
         qint64 updated = 0;
         cnn.Execute(header, &updated);
         // Without its header row the lines would be written under a dead id.
@@ -239,9 +399,11 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
         prefix = bomtext::kDeleteError;
         cnn.Execute(QStringLiteral("DELETE FROM COM_BOM_Child  WHERE FBOMID=") + sqlNumber(BomID));
         prefix = bomtext::kAddError;
-        writeLines(cnn, grd, BomID);
+        StoredBom written = headerFingerprint();
+        writeLines(cnn, grd, BomID, &written);
         prefix = bomtext::kSaveError;
         transaction.commit();
+        m_fingerprint = std::move(written);
     } catch (const ComError &e) {
         showBox(prefix, e.description());
         return false;
@@ -249,22 +411,41 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
     return true;
 }
 
+static bool isWholeInt32(double value)
+{
+    return value == std::trunc(value) && std::abs(value) < 2147483647.0;
+}
+
 // A number for a statement. Whole numbers, the usual quantities and a zero
 // scrap, take the integer formatter, which writes the same text faster.
 static QString numberText(double value)
 {
-    if (value == std::trunc(value) && std::abs(value) < 2147483647.0)
+    if (isWholeInt32(value))
         return sqlNumber(int32_t(value));
     return sqlNumber(value);
 }
 
-// Inserts the grid's lines renumbered from 1 in grid order; blank rows close up.
-void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
+// The header as a save writes it.
+StoredBom BOM::headerFingerprint() const
+{
+    StoredBom stored;
+    stored.addText(BomNumber);
+    stored.addText(BomName);
+    for (const int32_t v : {ItemID, AuxPropID, MeasureUnitID, int32_t(Status)})
+        stored.addNumber(v);
+    return stored;
+}
+
+// Inserts the grid's lines renumbered from 1 in grid order; blank rows close
+// up. `written` gets the lines as the database will hand them back.
+void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId, StoredBom *written)
 {
     const QString head = QStringLiteral("INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FReplaceClassID,")
         + QStringLiteral("FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark)") + QStringLiteral(" VALUES (");
     const QString id = sqlNumber(bomId);
     const int maxRows = grd.MaxRows();
+    if (written)
+        written->reserveLines(size_t(std::max(0, maxRows)));
     int32_t entry = 0;
     auto value = [&grd](int col, int row) { return Val(grd.text(col, row)); };
     for (int row = 1; row <= maxRows; ++row) {
@@ -281,9 +462,20 @@ void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId)
         const int32_t replaceClassId = roundToInt32(value(bomcol::ReplaceClassID, row));
         const int32_t auxPropId = roundToInt32(value(bomcol::AuxPropID, row));
         const int32_t unitId = roundToInt32(value(bomcol::UnitID, row));
+        const QString qtyText = numberText(qty);
+        const QString scrapText = numberText(scrap);
         cnn.Execute(head + sqlNumber(entry) + u',' + id + u',' + sqlNumber(replaceClassId) + u','
                     + sqlNumber(itemId) + u',' + sqlNumber(auxPropId) + u',' + sqlNumber(unitId) + u','
-                    + numberText(qty) + u',' + numberText(scrap) + u',' + sqlQuote(remark) + u')');
+                    + qtyText + u',' + scrapText + u',' + sqlQuote(remark) + u')');
+        if (written) {
+            written->beginLine(entry);
+            for (const int32_t v : {entry, replaceClassId, itemId, auxPropId, unitId})
+                written->addNumber(v);
+            // What the database reads from the text written, not the grid's value.
+            written->addNumber(isWholeInt32(qty) ? qty : qtyText.toDouble());
+            written->addNumber(isWholeInt32(scrap) ? scrap : scrapText.toDouble());
+            written->addText(remark);
+        }
     }
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace torvel {
 
@@ -49,6 +51,8 @@ inline const QString kDeleteError = QStringLiteral("删除出错：");
 inline const QString kAddError = QStringLiteral("添加出错：");
 inline const QString kNoRight = QStringLiteral("对不起，您没有修改商品结构清单的权限！");
 inline const QString kBomGone = QStringLiteral("商品结构清单不存在或已被删除");
+inline const QString kChangedByOthers
+    = QStringLiteral("此商品结构清单已被其他用户修改或删除，请关闭后重新打开再修改！");
 } // namespace bomtext
 
 // Statement heads the data layer sends, public so that a floor or a schema
@@ -85,6 +89,45 @@ inline const QString kItemQueryHead = QStringLiteral(
     "FROM COM_Item INNER JOIN "
     "t_Item ON t_Item.FItemID = COM_Item.FItemID WHERE ");
 } // namespace bomsql
+
+// A BOM as stored, the way a save compares it with the database: the header
+// columns and the line columns a save writes, lines in entry order. Text
+// compares without trailing blanks (a fixed-width column adds them); numbers
+// compare within two units in the last place, since a database may read the
+// decimal text a save writes as a neighbour of the nearest double, while the
+// smallest change a save can write is several units.
+class StoredBom
+{
+public:
+    // Nothing taken: a save has nothing to compare with.
+    bool isEmpty() const { return m_state == State::None; }
+    static StoredBom gone();   // no header row
+
+    void add(const Variant &value);
+    void addNumber(double value);
+    void addText(const QString &text);
+    void reserveLines(size_t lines);
+    // Starts a line; its values follow.
+    void beginLine(double entry);
+    // Puts the lines in entry order; call once, after the last value.
+    void finish();
+
+    bool operator==(const StoredBom &other) const;
+
+private:
+    struct Value
+    {
+        enum Kind : uint8_t { Null, Number, Text };
+        Kind kind = Null;
+        double number = 0;
+        QString text;
+    };
+    enum class State : uint8_t { None, Gone, Present };
+    State m_state = State::None;
+    std::vector<Value> m_values;
+    std::vector<std::pair<double, size_t>> m_lines;   // entry, first value
+    bool m_inOrder = true;
+};
 
 // One BOM header with its load, save and lookup methods. The lines live in
 // the editor's child grid (columns in bomcol). Runs on the call state's
@@ -125,8 +168,15 @@ public:
     // each in one transaction. False after a reported failure, with the
     // database exactly as before. Update lets an error of the rights check
     // reach its caller, with nothing written.
+    // Two clerks may have the same BOM open: Update rereads the stored BOM
+    // inside its transaction, with it locked, and writes nothing when it is
+    // no longer what this object loaded or last saved (see fingerprint()).
     bool Add(GridModel &grd);
     bool Update(GridModel &grd, int unused = 0);
+
+    // The BOM as stored when this object loaded it whole or last saved it;
+    // empty when neither happened, and then Update does not compare.
+    const StoredBom &fingerprint() const { return m_fingerprint; }
 
     // Items joined with their extra data; Key is the WHERE clause (it may end
     // in an ordering clause). nullptr when nothing matches or on any error.
@@ -149,12 +199,14 @@ public:
 
 private:
     Connection &connection() const;
-    static void writeLines(Connection &cnn, const GridModel &grd, int32_t bomId);
+    static void writeLines(Connection &cnn, const GridModel &grd, int32_t bomId, StoredBom *written);
+    StoredBom headerFingerprint() const;
     RecordsetPtr filteredLookup(const lookupfilter::Table &table, const QString &key);
     const QStringList &tableColumns(Connection &cnn, const lookupfilter::Table &table);
 
     Connection *m_connection = nullptr;
     bool m_loadedWhole = false;
+    StoredBom m_fingerprint;
     bool m_lastPushedDown = false;
     std::map<QString, QStringList> m_columns;   // per lookup table, as the database names them
 };

@@ -220,6 +220,32 @@ TEST_F(TwoClients, SavingTheSameBomEndsWithOneWholeSave)
     }
 }
 
+// Both clerks opened BOM 1. The first one's save has compared and holds the
+// BOM when the second one's save starts: that one waits, then finds the BOM
+// changed and writes nothing; the first one's lines stay whole.
+TEST_F(TwoClients, ASaveThatWaitedForAnotherComparesWithWhatThatOneWrote)
+{
+    auto opened = [](Connection &c, GridModel &grid, const QString &remark) {
+        BOM bom(c);
+        bom.BomID = 1;
+        EXPECT_TRUE(bom.GetMoreInfo(grid));
+        grid.SetText(bomcol::Remark, 1, remark);
+        return bom;
+    };
+    GridModel grid(bomcol::Count, 1);
+    BOM first = opened(*cnn, grid, QStringLiteral("A1"));
+    secondStartsBefore("UPDATE COM_BOM", 0, [&opened](Connection &b) {
+        GridModel other(bomcol::Count, 1);
+        return opened(b, other, QStringLiteral("B1")).Update(other);
+    });
+    boxes.expectExact(bomtext::kChangedByOthers, mb::OK, mb::Information);
+    EXPECT_TRUE(first.Update(grid));
+    ASSERT_TRUE(secondFinished());
+    EXPECT_EQ(second->result(), 0) << second->error().toStdString();
+    EXPECT_EQ(boxes.count(), 1);
+    EXPECT_EQ(remarksOf(1).value(0), QStringLiteral("A1"));
+}
+
 // Both clients add a BOM numbered alike but for case. The second's header
 // insert waits on the unique number until the first commits, then fails: its
 // Add says so with the database's text and leaves nothing behind.

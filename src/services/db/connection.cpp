@@ -303,15 +303,24 @@ QString Dialect::containsCondition(const QString &column, const QString &text) c
 // ---------------------------------------------------------------------------
 // Transaction
 
-Transaction::Transaction(Connection &connection) : m_connection(connection)
+Transaction::Transaction(Connection &connection, Mode mode) : m_connection(connection)
 {
-    m_connection.BeginTrans();
+    if (mode == ReadsFirst)
+        m_connection.BeginWriteTrans();
+    else
+        m_connection.BeginTrans();
 }
 
 Transaction::~Transaction()
 {
-    if (m_committed || !m_connection.inTransaction())
+    rollback();
+}
+
+void Transaction::rollback() noexcept
+{
+    if (m_done || !m_connection.inTransaction())
         return;
+    m_done = true;
     try {
         m_connection.RollbackTrans();
     } catch (...) {
@@ -321,7 +330,7 @@ Transaction::~Transaction()
 void Transaction::commit()
 {
     m_connection.CommitTrans();
-    m_committed = true;
+    m_done = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -542,15 +551,32 @@ Variant Connection::lastInsertId() const
 
 void Connection::BeginTrans()
 {
+    begin(false);
+}
+
+void Connection::BeginWriteTrans()
+{
+    begin(true);
+}
+
+QString Connection::lockingRead(const QString &select) const
+{
+    return m_dialect->lockingRead(select);
+}
+
+void Connection::begin(bool forWrite)
+{
     if (!m_statements)
         throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
     if (m_inTransaction)
         throwConnectionError(QStringLiteral("A transaction is already active on this connection; nested transactions are not supported."));
     if (m_hook)
         m_hook(QStringLiteral("BEGIN TRANSACTION"));
-    QSqlDatabase db = database();
-    if (!db.transaction())
-        throwDatabaseError(db.lastError(), driverName());
+    if (!forWrite || !m_dialect->beginWrite(*this)) {
+        QSqlDatabase db = database();
+        if (!db.transaction())
+            throwDatabaseError(db.lastError(), driverName());
+    }
     m_inTransaction = true;
 }
 

@@ -62,6 +62,13 @@ public:
     Variant lastInsertId() const;
 
     void BeginTrans();
+    // A transaction that first reads what it is about to rewrite: no other
+    // connection can commit between its reads and its writes (SQLite takes
+    // the write lock at once; a server locks what lockingRead() reads).
+    void BeginWriteTrans();
+    // A SELECT of rows this transaction will rewrite, as the dialect runs it
+    // so that they stay as read until the transaction ends.
+    QString lockingRead(const QString &select) const;
     void CommitTrans();
     void RollbackTrans();
     bool inTransaction() const { return m_inTransaction; }
@@ -87,6 +94,7 @@ private:
     struct Statements;   // the reusable query, kept out of this header
 
     Connection();
+    void begin(bool forWrite);
     RecordsetPtr run(const QString &text, qint64 *recordsAffected, bool hookSeen = false);
 
     QString m_connectionString;
@@ -107,17 +115,22 @@ using ConnectionPtr = std::shared_ptr<Connection>;
 class Transaction
 {
 public:
-    explicit Transaction(Connection &connection);
+    // ReadsFirst: the transaction reads what it is about to rewrite
+    // (Connection::BeginWriteTrans).
+    enum Mode { Plain, ReadsFirst };
+    explicit Transaction(Connection &connection, Mode mode = Plain);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
     // A commit that fails leaves the transaction open, so it is rolled back.
     void commit();
+    // Ends it now, before a message about why; never throws.
+    void rollback() noexcept;
 
 private:
     Connection &m_connection;
-    bool m_committed = false;
+    bool m_done = false;   // committed or rolled back
 };
 
 // What each database needs to run the SQL Server text: the one place where
@@ -167,6 +180,16 @@ public:
         (void)connection, (void)text, (void)recordsAffected, (void)lastInsertId, (void)rows;
         return false;
     }
+    // Begins a transaction that holds the database's write lock from its
+    // start; false leaves it to the driver's plain begin, for a database
+    // whose row locks (lockingRead) do the same.
+    virtual bool beginWrite(Connection &connection)
+    {
+        (void)connection;
+        return false;
+    }
+    // The SELECT of rows a transaction will rewrite, locking them for it.
+    virtual QString lockingRead(const QString &select) const { return select; }
     // Called before the database closes: releases what prepare() made.
     virtual void close(Connection &connection) { (void)connection; }
 

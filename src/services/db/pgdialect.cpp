@@ -190,6 +190,16 @@ public:
         return postgresTranslate(text, [this](const QString &table) { return tableInfo(table); });
     }
 
+    // Row locks: another transaction's write (or locking read) of these rows
+    // waits until this one ends.
+    QString lockingRead(const QString &select) const override
+    {
+        QString text = select.trimmed();
+        while (text.endsWith(QLatin1Char(';')))
+            text.chop(1);
+        return text + QStringLiteral(" FOR UPDATE");
+    }
+
     InsertKey insertKey(const QString &translatedText) const override
     {
         // Only INSERTs this dialect gave a RETURNING clause hand back a key;

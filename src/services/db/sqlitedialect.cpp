@@ -465,6 +465,19 @@ public:
             + QStringLiteral(" ESCAPE '\\'");
     }
 
+    // SQLite locks the whole file: a transaction that reads before it writes
+    // takes the write lock first (waiting the busy timeout for another
+    // writer), or a commit between its read and its write would go unseen.
+    bool beginWrite(Connection &) override
+    {
+        if (!m_db)
+            return false;
+        const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throwSqlite(m_db, rc);
+        return true;
+    }
+
     // Every save line, load and lookup is the same few statements with other
     // values spliced in, and SQLite's parser would otherwise cost more than
     // the work itself. The values are lifted out instead, bound to a statement

@@ -313,6 +313,23 @@ TEST_P(SqliteConnection, CommitIsVisibleToAnotherConnectionOnlyAfterwards)
     EXPECT_EQ(other->Execute(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group"))->Fields(0).toInt32(), 1);
 }
 
+// A transaction that reads what it will rewrite keeps other writers out of
+// it from the read on: SQLite by its write lock, the server by row locks.
+TEST_P(SqliteConnection, AWriteTransactionKeepsOtherWritersOutOfWhatItRead)
+{
+    cnn->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('a')"));
+    ConnectionPtr other = Connection::open(cnn->connectionString());
+    other->Execute(onSqlite() ? QStringLiteral("PRAGMA busy_timeout=0") : QStringLiteral("SET lock_timeout='50ms'"));
+    const QString write = QStringLiteral("UPDATE COM_BOM_Group SET FNumber='b' WHERE FNumber='a'");
+    cnn->BeginWriteTrans();
+    cnn->Execute(cnn->lockingRead(QStringLiteral("SELECT FNumber FROM COM_BOM_Group WHERE FNumber='a'")));
+    EXPECT_THROW(other->Execute(write), ComError);
+    cnn->CommitTrans();
+    qint64 affected = 0;
+    other->Execute(write, &affected);
+    EXPECT_EQ(affected, 1);
+}
+
 TEST_P(SqliteConnection, HookSeesTheFinalTextOfEveryStatement)
 {
     QStringList seen;
