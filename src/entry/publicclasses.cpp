@@ -30,7 +30,7 @@ BomInfo::BomInfo()
     gBomNumber.clear();
 
     addProperty(QStringLiteral("ActiveConnection"), dispid::ActiveConnection, VarType::Object, {},
-                [](const Variant &v, Args &) { gAdoCnn = ConnectionObject::unwrap(v); });
+                [](const Variant &v, Args &) { gAdoCnn = ConnectionObject::reference(v); });
     addProperty(QStringLiteral("ReturnBomID"), dispid::ReturnBomID, VarType::Int32,
                 [](Args &) { return Variant(gBomID); });
     addProperty(QStringLiteral("ReturnBomName"), dispid::ReturnBomName, VarType::String,
@@ -73,7 +73,7 @@ int32_t BomInfo::SelectBom(const Variant &adoCnn, int32_t itemId)
         MsgBox(QStringLiteral("请输入商品ID"), mb::Information);
         return 0;
     }
-    gAdoCnn = ConnectionObject::unwrap(adoCnn);
+    gAdoCnn = ConnectionObject::reference(adoCnn);
     gItemID = itemId;
     // Without the dialog nobody cleared an earlier confirmation.
     if (!showDialog(kFormSelect))
@@ -83,7 +83,7 @@ int32_t BomInfo::SelectBom(const Variant &adoCnn, int32_t itemId)
 
 int32_t BomInfo::CompleteBom(const Variant &adoCnn, int32_t bomNoteId, int32_t bomId)
 {
-    gAdoCnn = ConnectionObject::unwrap(adoCnn);
+    gAdoCnn = ConnectionObject::reference(adoCnn);
     gBomID = bomId;
     gBomNoteID = bomNoteId;
     showDialog(kFormComplete);
@@ -94,7 +94,7 @@ void BomInfo::LookBomReport(const Variant &adoCnn, int32_t bomId, double noteDat
 {
     if (bomId <= 0)
         return;
-    gAdoCnn = ConnectionObject::unwrap(adoCnn);
+    gAdoCnn = ConnectionObject::reference(adoCnn);
     gBomID = bomId;
     gNoteDate = noteDate;
     // A failure while the report loads ends the call with that error.
@@ -109,7 +109,7 @@ BOMGroupInfo::BOMGroupInfo()
     gParentID = 0;
 
     addProperty(QStringLiteral("ActiveConnection"), dispid::ActiveConnection, VarType::Object, {},
-                [](const Variant &v, Args &) { gAdoCnn = ConnectionObject::unwrap(v); });
+                [](const Variant &v, Args &) { gAdoCnn = ConnectionObject::reference(v); });
     addProperty(QStringLiteral("ReturnGroupID"), dispid::ReturnGroupID, VarType::Int32,
                 [](Args &) { return Variant(gGroupInterID); });
     addProperty(QStringLiteral("ReturnName"), dispid::ReturnName, VarType::String,

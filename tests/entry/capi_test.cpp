@@ -8,10 +8,12 @@
 #include "entry/publicclasses.h"
 #include "services/screen/messagebox.h"
 
+#include "dbfixture.h"
 #include "entrytest.h"
 #include "printers.h"
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -266,6 +268,36 @@ TEST(CInterface, MethodsRunThroughTheSeamAndErrorsComeBackAsCodes)
 
     EXPECT_TRUE(boxes.boxes().empty()) << "an error that goes back to the host was also shown";
 
+    bom->lpVtbl->Release(bom);
+    cnn->lpVtbl->Release(cnn);
+    gAdoCnn.reset();
+}
+
+TEST(CInterface, TheEditorUsesTheConnectionObjectAsTheHostLeftIt)
+{
+    QuietBoxes boxes;
+    const auto db = test::TestDatabase::createSqlite(true);
+    const RecordsetPtr first = db->connection()->Execute(QStringLiteral("SELECT FBOMID, FBOMNumber FROM COM_BOM ORDER BY FBOMID"));
+    ASSERT_TRUE(first && !first->Eof());
+    const std::string where = db->connectionString().toStdString();
+    TvDispatch *cnn = create(TV_CLSID_Connection);
+    TvDispatch *bom = create(TV_CLSID_BomInfo);
+    // Handed over before it is open, then closed and reopened by the host.
+    ASSERT_EQ(invoke(bom, TV_DISPID_ActiveConnection, TV_DISPATCH_PROPERTYPUT, {disp(cnn)}).hr, TV_S_OK);
+    ASSERT_EQ(invoke(cnn, 1, TV_DISPATCH_METHOD, {text(where.c_str())}).hr, TV_S_OK);
+    ASSERT_EQ(invoke(cnn, 2, TV_DISPATCH_METHOD).hr, TV_S_OK);
+    ASSERT_EQ(invoke(cnn, 1, TV_DISPATCH_METHOD, {text(where.c_str())}).hr, TV_S_OK);
+    ASSERT_EQ(invoke(bom, TV_DISPID_InterID, TV_DISPATCH_PROPERTYPUT, {i4(first->Fields(QStringLiteral("FBOMID")).toInt32())}).hr,
+              TV_S_OK);
+    QString shown;
+    ScopedDialogScript script([&shown](QDialog &d) {
+        if (auto *number = d.findChild<QLineEdit *>(QStringLiteral("TxtBomNumber")))
+            shown = number->text();
+        d.reject();
+    });
+    EXPECT_EQ(invoke(bom, TV_DISPID_Show, TV_DISPATCH_METHOD).hr, TV_S_OK);
+    EXPECT_EQ(shown, first->Fields(QStringLiteral("FBOMNumber")).toString());
+    EXPECT_EQ(boxes.texts(), QStringList());
     bom->lpVtbl->Release(bom);
     cnn->lpVtbl->Release(cnn);
     gAdoCnn.reset();

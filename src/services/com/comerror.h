@@ -51,6 +51,7 @@ inline const QString kNoRecordset = QStringLiteral("没有返回记录集");
 inline const QString kMemberNotFound = QStringLiteral("对象不支持该属性或方法: ");
 inline const QString kCannotCreateObject = QStringLiteral("ActiveX 部件不能创建对象: ");
 inline const QString kConnectionRequired = QStringLiteral("需要数据库连接对象 (TORVEL.Connection), 得到 ");
+inline const QString kConnectionClosed = QStringLiteral("连接已关闭, 不能执行该操作");
 } // namespace errtext
 
 } // namespace torvel

@@ -74,22 +74,28 @@ ConnectionObject::ConnectionObject(ConnectionPtr connection)
 Connection &ConnectionObject::open() const
 {
     if (!m_connection || !m_connection->isOpen())
-        throw ComError(errc::ObjectClosed, kProgId, QStringLiteral("连接已关闭, 不能执行该操作"));
+        throw ComError(errc::ObjectClosed, kProgId, errtext::kConnectionClosed);
     return *m_connection;
 }
 
-ConnectionPtr ConnectionObject::unwrap(const Variant &value)
+ObjectPtr ConnectionObject::reference(const Variant &value)
 {
     if (!value.isObject())
         throw ComError(errc::ObjectRequired, kProgId,
                        errtext::kConnectionRequired + value.typeName());
-    const ObjectPtr object = value.toObject();
-    if (!object)
-        return nullptr;   // Nothing: the caller clears its reference
-    const auto *own = dynamic_cast<const ConnectionObject *>(object.get());
-    if (!own)
+    ObjectPtr object = value.toObject();
+    if (object && !dynamic_cast<const ConnectionObject *>(object.get()))
         throw ComError(errc::TypeMismatch, kProgId,
                        errtext::kConnectionRequired + object->className());
+    return object;   // Nothing: the caller clears its reference
+}
+
+ConnectionPtr ConnectionObject::unwrap(const Variant &value)
+{
+    const ObjectPtr object = reference(value);
+    if (!object)
+        return nullptr;
+    const auto *own = static_cast<const ConnectionObject *>(object.get());
     if (!own->m_connection)
         throw ComError(errc::ObjectClosed, kProgId, QStringLiteral("数据库连接对象尚未打开"));
     return own->m_connection;

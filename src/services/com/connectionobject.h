@@ -23,9 +23,12 @@ public:
     QString className() const override { return kProgId; }
     ConnectionPtr connection() const { return m_connection; }
 
-    // The connection behind an argument. Nothing (an empty object reference)
-    // gives nullptr; a connection object that was never opened, a foreign
-    // object or a value that is no object throws a ComError saying which.
+    // A connection object given as an argument, open or not, to be kept by
+    // reference. Nothing gives nullptr; a foreign object or a value that is
+    // no object throws a ComError saying which.
+    static ObjectPtr reference(const Variant &value);
+    // The connection behind an argument as `reference` takes it; a
+    // connection object that was never opened throws as well.
     static ConnectionPtr unwrap(const Variant &value);
     // The call's connection as an object, for outside components that take a
     // connection (BaseFind.clsBase's `ActiveConnection`).

@@ -253,10 +253,13 @@ double oleDateFromText(const QString &text)
         if (m.hasCaptured(7))
             seconds += QString(QStringLiteral("0.") + m.captured(7)).toDouble();
     }
+    return oleDate(date, seconds);
+}
+
+double oleDate(const QDate &date, double secondsOfDay)
+{
     const double days = double(kOleEpoch.daysTo(date));
-    const double fraction = seconds / 86400.0;
-    // Before the epoch the time of day still counts forward from midnight,
-    // so it is subtracted from the (negative) day number.
+    const double fraction = secondsOfDay / 86400.0;
     return days >= 0 ? days + fraction : days - fraction;
 }
 

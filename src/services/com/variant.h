@@ -2,6 +2,7 @@
 
 #include "services/com/comerror.h"
 
+#include <QDate>
 #include <QString>
 
 #include <cstdint>
@@ -71,6 +72,11 @@ public:
 private:
     std::variant<std::monostate, NullTag, bool, int16_t, int32_t, double, DateTag, QString, ObjectPtr> m_value;
 };
+
+// The OLE date of a day and a time of day in seconds. Before the epoch the
+// time still counts forward from midnight, so it moves the value away from
+// zero (1899-12-29 06:00 is -1.25).
+double oleDate(const QDate &date, double secondsOfDay = 0.0);
 
 // OLE date conversions used for the database's date text ("yyyy-MM-dd" or
 // "yyyy-MM-dd hh:mm:ss"); invalid text throws TypeMismatch.

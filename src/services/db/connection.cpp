@@ -105,11 +105,11 @@ Variant toVariant(const QVariant &value)
     case QMetaType::QByteArray:
         return Variant(QString::fromUtf8(value.toByteArray()));
     case QMetaType::QDate:
-        return Variant::date(double(QDate(1899, 12, 30).daysTo(value.toDate())));
+        return Variant::date(oleDate(value.toDate()));
     case QMetaType::QDateTime: {
         // A server's date-time column: the OLE date of its wall-clock value.
         const QDateTime dt = value.toDateTime();
-        return Variant::date(double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0);
+        return Variant::date(oleDate(dt.date(), dt.time().msecsSinceStartOfDay() / 1000.0));
     }
     default:
         return Variant(value.toString());

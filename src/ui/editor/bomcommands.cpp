@@ -62,11 +62,11 @@ bool FrmBom::SaveBom()
     } catch (const ComError &error) {
         // The data layer lets the rights check's error through; nothing of
         // this save may stay behind.
-        if (gAdoCnn && gAdoCnn->inTransaction()) {
-            try {
-                gAdoCnn->RollbackTrans();
-            } catch (const ComError &) {
-            }
+        try {
+            Connection &cnn = callConnection();
+            if (cnn.inTransaction())
+                cnn.RollbackTrans();
+        } catch (const ComError &) {
         }
         ShowErrorBox(error.description());
         return false;

@@ -3,7 +3,6 @@
 #include "bomdata/bom.h"
 #include "state/callstate.h"
 #include "services/com/comerror.h"
-#include "services/com/connectionobject.h"
 #include "services/text/helpers.h"
 #include "services/db/recordset.h"
 #include "ui/editor/bomeditorlogic.h"
@@ -81,7 +80,7 @@ std::optional<PickedRow> pickUnit(int32_t unitGroupId)
 std::optional<BaseFindChoice> pickBase(const std::vector<std::pair<QString, Variant>> &properties, bool readCode)
 {
     ObjectPtr finder = CreateObject(QStringLiteral("BaseFind.clsBase"));
-    finder->put(QStringLiteral("ActiveConnection"), Variant(ConnectionObject::wrap(gAdoCnn)));
+    finder->put(QStringLiteral("ActiveConnection"), Variant(gAdoCnn.object()));
     for (const auto &[name, value] : properties)
         finder->put(name, value);
     finder->call(QStringLiteral("Show"));

@@ -155,7 +155,7 @@ TEST_F(PgDialect, ValuesComeBackTyped)
     const RecordsetPtr rs = connection()->Execute(QStringLiteral(
         "SELECT 7 AS i, Count(*) AS n, 5000000000::bigint AS big, 1.25::double precision AS d, 2.5::numeric AS num, "
         "'文本'::citext AS t, NULL AS z, DATE '2026-03-01' AS dt, TIMESTAMP '2026-03-01 12:00:00' AS ts, "
-        "true AS b, 3::smallint AS s"));
+        "true AS b, 3::smallint AS s, TIMESTAMP '1899-12-29 06:00:00' AS old"));
     ASSERT_FALSE(rs->Eof());
     const struct
     {
@@ -173,6 +173,7 @@ TEST_F(PgDialect, ValuesComeBackTyped)
     EXPECT_EQ(rs->Fields(QStringLiteral("num")).toDouble(), 2.5);
     EXPECT_EQ(rs->Fields(QStringLiteral("dt")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))));
     EXPECT_EQ(rs->Fields(QStringLiteral("ts")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))) + 0.5);
+    EXPECT_EQ(rs->Fields(QStringLiteral("old")).toDate(), -1.25) << "a time before the epoch counts away from zero";
 }
 
 // Keys as the server generates them; the common cases run in connection_test.
