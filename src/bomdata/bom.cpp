@@ -7,7 +7,6 @@
 #include "services/screen/messagebox.h"
 #include "services/text/numtext.h"
 #include "services/com/rights.h"
-#include "services/db/transaction.h"
 #include "bomdata/gridmodel.h"
 
 #include <algorithm>

@@ -2,7 +2,6 @@
 
 #include "services/com/comerror.h"
 #include "services/db/connection.h"
-#include "services/db/transaction.h"
 
 namespace torvel {
 
@@ -37,7 +36,7 @@ GroupSaved saveGroup(Connection &cnn, const GroupSave &save)
     const QString name = sqlQuote(save.texts.name);
     const QString parent = sqlNumber(save.parentId);
 
-    TransactionGuard transaction(cnn);
+    Transaction transaction(cnn);
     if (save.texts.number != save.loaded.number
         && anyRow(cnn, QStringLiteral("SELECT * FROM COM_BOM_Group WHERE FNumber=") + number
                            + QStringLiteral(" and FParentID=") + parent))
