@@ -250,9 +250,14 @@ const GridCase kGridCases[] = {
          EXPECT_TRUE(form.grid().isLocked(col::AuxProp, 2));
          EXPECT_EQ(form.grid().backColor(col::AuxProp, 2), kLockYellow);
      }},
-    {"codeWithAQuoteMatchesAsTyped", 0, typed(col::ItemNumber, 2, "B'03"), {}, true,
+    {"codeWithAQuoteMatchesAsTypedAndUnlocksTheProperty", 0,
      [](FrmBomComplete &form) {
-         EXPECT_EQ(cells(form.grid(), 2, {2, 7, 9}), QStringLiteral("B'03|303|3001"));
+         typeAndLeave(form, col::ItemNumber, 2, QStringLiteral("BB"));
+         typeAndLeave(form, col::ItemNumber, 2, QStringLiteral("B'03"));
+     },
+     {}, true,
+     [](FrmBomComplete &form) {
+         EXPECT_EQ(cells(form.grid(), 2, {2, 6, 7, 9, 13, 14}), QStringLiteral("B'03|箱|303|3001|箱|2"));
          EXPECT_FALSE(form.grid().isLocked(col::AuxProp, 2));
          EXPECT_EQ(form.grid().backColor(col::AuxProp, 2), kWhite);
      }},
@@ -303,6 +308,8 @@ const GridCase kGridCases[] = {
      [](FrmBomComplete &form) { EXPECT_EQ(form.grid().text(col::ItemID, 2), QStringLiteral("301")); }},
     {"f7OwnItemRefused", data::kNote, f7At(col::ItemNumber, 2), kPickedDuplicate, false, {}},
     {"f7OtherColumn", data::kNote, f7At(col::Model, 1), {}, true, {}},
+    {"f7ItemCancelled", data::kNote, f7At(col::ItemNumber, 2), {}, true,
+     [](FrmBomComplete &form) { EXPECT_EQ(form.grid().text(col::ItemID, 2), QStringLiteral("301")); }},
     {"f7UnitCancelled", data::kNote, f7At(col::Unit, 2), {}, true,
      [](FrmBomComplete &form) { EXPECT_EQ(cells(form.grid(), 2, {6, 14}), QStringLiteral("个|1")); }},
 };
@@ -347,9 +354,11 @@ TEST_F(CompletionTest, F7LookupsPassTheirArgumentsAndFillTheRow)
         f7At(col::Unit, 2)(form);
         f7At(col::AuxProp, 2)(form);
         EXPECT_EQ(cells(form.grid(), 2, {5, 6, 10, 11, 13, 14}), QStringLiteral("蓝色|个|902|蓝色|个|1"));
+        f7At(col::ItemNumber, 3)(form);   // the last row, a fixed one: no class to filter by
         form.btnOK_Click();
     });
-    ASSERT_EQ(pick.calls().size(), 2u);
+    ASSERT_EQ(pick.calls().size(), 3u);
+    EXPECT_EQ(pick.calls()[2].args.at(2).toString(), QStringLiteral(" X2.FReplaceClassID="));
     const PickCall &item = pick.calls()[0];
     EXPECT_EQ(item.method, QStringLiteral("ItemLookup"));
     ASSERT_EQ(item.args.size(), 4u);

@@ -25,7 +25,7 @@ void seedCompletionData(Connection &cnn)
         " (304,'X-1','别类灯','XL',4),(901,'R','红色','',3001),(902,'B','蓝色','',3001)",
         "INSERT INTO COM_Item (FItemID,FModel,FAuxClassID,FUnitGroupID,FBaseUnitID,FReplaceClassID,FIsBOM) VALUES"
         " (100,'T-1',3001,1,1,50,1),(200,'ZS',3001,1,1,0,0),(201,'E27',0,1,2,50,0),(301,'40W',0,1,1,50,0),"
-        " (302,'9W',0,1,2,50,0),(303,'RGB',3001,1,1,50,0),(304,NULL,0,1,1,51,0)",
+        " (302,'9W',0,1,2,50,0),(303,'RGB',3001,1,2,50,0),(304,NULL,0,1,1,51,0)",
         "INSERT INTO COM_SysType (FSysTypeID,FNumber,FName,FClassID) VALUES (50,'TH01','灯泡类',480),(51,'TH02','别类',480)",
         "INSERT INTO COM_BOM (FBOMID,FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,FStatus) VALUES"
         " (1,'BOM-001','台灯结构',1,100,901,1,0),(2,'BOM-002','空清单',1,100,0,1,0),(3,'BOM-003','固定结构',1,100,0,1,0)",
