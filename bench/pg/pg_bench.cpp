@@ -1,9 +1,9 @@
 // The data layer on PostgreSQL over loopback against its floor: loading,
-// adding and updating BOMs of 10, 1,000 and 10,000 lines, and the item and
-// unit lookups over 100,000 rows. The floor sends the very statements the
-// data layer sent (recorded through the statement hook) through libpq, in one
-// transaction, with nothing in between: what remains is the server's work
-// and the round trips.
+// adding and updating BOMs of 10, 1,000 and 10,000 lines, re-saving the
+// completion of a 2,000-line BOM, and the item and unit lookups over 100,000
+// rows. The floor sends the very statements the data layer sent (recorded
+// through the statement hook) through libpq, in one transaction, with nothing
+// in between: what remains is the server's work and the round trips.
 //
 // The server is TORVEL_BENCH_PG, else TORVEL_TEST_PG
 // (postgresql://user@host:port/dbname); the bench works in a schema of its
@@ -15,6 +15,7 @@
 #include "hostdb/hostdb.h"
 #include "services/db/recordset.h"
 #include "bomdata/gridmodel.h"
+#include "ui/complete/notes.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -317,6 +318,56 @@ void BM_PgLookupFloor(benchmark::State &state)
     }
 }
 
+// ---------------------------------------------------------------------------
+// Completion notes: re-saving a completion of a 2,000-line BOM
+
+struct Completion
+{
+    int32_t bomId = 0;
+    int32_t noteId = 0;
+    std::unique_ptr<GridModel> grid;
+};
+
+Completion &completion()
+{
+    static Completion *c = [] {
+        Database &d = database();
+        auto *made = new Completion;
+        made->bomId = addScaleBom(*d.cnn, 3000, 2000);
+        made->grid = std::make_unique<GridModel>(notecol::Count, 0);
+        notes::load(*d.cnn, *made->grid, 0, made->bomId);
+        made->noteId = notes::save(*d.cnn, *made->grid, 0, made->bomId);
+        return made;
+    }();
+    return *c;
+}
+
+void BM_PgSaveNotes(benchmark::State &state)
+{
+    Database &d = database();
+    Completion &c = completion();
+    for (auto _ : state) {
+        if (notes::save(*d.cnn, *c.grid, c.noteId, c.bomId) != c.noteId)
+            die(QStringLiteral("the save took another id"));
+    }
+    state.SetItemsProcessed(state.iterations() * c.grid->MaxRows());
+}
+
+void BM_PgSaveNotesFloor(benchmark::State &state)
+{
+    Database &d = database();
+    Completion &c = completion();
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { notes::save(*d.cnn, *c.grid, c.noteId, c.bomId); });
+    // BEGIN, the delete, the allocation row, the rows, COMMIT.
+    if (texts.size() != size_t(c.grid->MaxRows()) + 4)
+        die(QStringLiteral("the save sent %1 statements").arg(texts.size()));
+    for (auto _ : state) {
+        for (const std::string &t : texts)
+            d.raw->exec(t);
+    }
+    state.SetItemsProcessed(state.iterations() * c.grid->MaxRows());
+}
+
 void saveArgs(benchmark::internal::Benchmark *b)
 {
     b->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -336,6 +387,8 @@ BENCHMARK(BM_PgAddFloor)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdate)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdateUncompared)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdateFloor)->Apply(saveArgs);
+BENCHMARK(BM_PgSaveNotes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PgSaveNotesFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_TEMPLATE(BM_PgLookup, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookupFloor, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookup, Unit)->Apply(lookupArgs);

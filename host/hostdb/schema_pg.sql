@@ -107,6 +107,16 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Note (
 CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Note_Entry ON COM_BOM_Note (FBOMNoteID, FBOMEntryID);
 ALTER TABLE COM_BOM_Note CLUSTER ON IX_COM_BOM_Note_Entry;
 
+-- The last completion id handed out, one row. A save takes the next id by
+-- updating the row inside its transaction: a second client waits on the row
+-- until the first commits, so two clients never get one id, and an id saved
+-- without rows is not handed out again.
+CREATE TABLE IF NOT EXISTS COM_BOM_NoteSeq (
+    FSeqID      integer PRIMARY KEY,
+    FLastNoteID integer NOT NULL DEFAULT 0
+);
+INSERT INTO COM_BOM_NoteSeq (FSeqID, FLastNoteID) VALUES (1, 0) ON CONFLICT DO NOTHING;
+
 -- Items and auxiliary properties alike; FItemClassID says which class a row
 -- belongs to (4 for items, an auxiliary class id for a property).
 CREATE TABLE IF NOT EXISTS t_Item (

@@ -64,6 +64,15 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Note (
 );
 CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Note_Entry ON COM_BOM_Note (FBOMNoteID, FBOMEntryID);
 
+-- The last completion id handed out, one row. A save takes the next id by
+-- updating the row inside its transaction, so two clients never get one id,
+-- and an id saved without rows is not handed out again.
+CREATE TABLE IF NOT EXISTS COM_BOM_NoteSeq (
+    FSeqID      INTEGER PRIMARY KEY,
+    FLastNoteID INTEGER NOT NULL DEFAULT 0
+);
+INSERT OR IGNORE INTO COM_BOM_NoteSeq (FSeqID, FLastNoteID) VALUES (1, 0);
+
 -- Items and auxiliary properties alike; FItemClassID says which class a row
 -- belongs to (4 for items, an auxiliary class id for a property).
 CREATE TABLE IF NOT EXISTS t_Item (

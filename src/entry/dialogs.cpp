@@ -15,6 +15,9 @@
 #ifdef TORVEL_HAVE_SELECT
 #include "ui/select/frmbomselect.h"
 #endif
+#ifdef TORVEL_HAVE_COMPLETE
+#include "ui/complete/frmbomcomplete.h"
+#endif
 
 namespace torvel {
 
@@ -32,8 +35,9 @@ void registerLibraryDialogs()
 #ifdef TORVEL_HAVE_SELECT
     registerBomSelect();   // frmBOMSelect
 #endif
-    // frmBOMComplete registers here when its library lands; until then
-    // CompleteBom says the function is not available yet.
+#ifdef TORVEL_HAVE_COMPLETE
+    registerCompleteDialog();   // frmBOMComplete
+#endif
 }
 
 } // namespace torvel

@@ -32,6 +32,10 @@ QString sqlNumber(double value)
     if (!std::isfinite(value))
         throw ComError(errc::InvalidProcedureCall, QStringLiteral("TORVEL"),
                        QStringLiteral("数值无效，不能写入语句"));
+    // Whole numbers, the usual quantities and a zero scrap of a save's many
+    // lines, take the integer formatter, which writes the same text faster.
+    if (value == std::trunc(value) && std::abs(value) < 2147483647.0)
+        return numtext::integerText(int64_t(value));
     return numtext::plainText(numtext::decimalDigits(value));
 }
 

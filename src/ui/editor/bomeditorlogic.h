@@ -4,6 +4,8 @@
 // hands to the data layer's lookups, the characters it refuses, and the
 // checks run before a BOM is saved.
 
+#include "bomdata/lookupkeys.h"
+
 #include <QChar>
 #include <QString>
 
@@ -60,19 +62,6 @@ namespace editor {
 // typed value can carry a quote; the BOM number refuses a few more.
 bool swallowedEverywhere(QChar c);
 bool swallowedInBomNumber(QChar c);
-
-// Conditions for the data layer's lookups; typed text goes through the
-// quoting helper, ids as plain numbers.
-QString itemByNumber(const QString &number);           // " FNumber='..' "
-QString itemByNumberOrShort(const QString &code);      // number or short number, shortest first
-QString unitById(int32_t unitId);                      // " FMeasureUnitID=.."
-QString unitByBaseUnit(int32_t baseUnitId, bool leadingBlank);   // "FItemID=.." / " FItemID=.."
-QString unitByNumber(const QString &number, int32_t unitGroupId);
-QString auxPropByNumber(const QString &number, int32_t auxClassId, bool gridJoint);
-QString replaceClassByNumber(const QString &number);
-
-// A grid cell read as an id: the leading number of its text, rounded.
-int32_t cellId(const GridModel &grid, int col, int row);
 
 // A failed pre-save check: its message and where the user is sent.
 struct SaveCheckFailure

@@ -9,7 +9,7 @@
 #include "services/screen/messagebox.h"
 #include "services/screen/waitcursor.h"
 #include "ui/editor/bomeditorlogic.h"
-#include "ui/editor/lookups.h"
+#include "ui/lookups/pickcalls.h"
 #include "bomdata/gridmodel.h"
 #include "ui/grid/gridview.h"
 
@@ -19,8 +19,6 @@
 #include <optional>
 
 namespace torvel {
-
-using editor::cellId;
 
 namespace {
 
@@ -250,7 +248,7 @@ void FrmBom::leaveItemCode(int row, bool &cancel)
         return;
     }
 
-    RecordsetPtr item = m_bom->GetInfo(editor::itemByNumberOrShort(code));
+    RecordsetPtr item = m_bom->GetInfo(lookupkey::itemByNumberOrShort(code));
     if (!item) {
         MsgBox(editortext::kItemNotFound, mb::Information);
         RewriteItemCode(row);
@@ -280,9 +278,9 @@ void FrmBom::leaveItemCode(int row, bool &cancel)
 
     // The unit first: an item whose unit cannot be read leaves the row as it was.
     const int32_t baseUnitId = fieldId(*item, "FBaseUnitID");
-    editor::UnitText unit;
+    pick::UnitText unit;
     try {
-        unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
+        unit = pick::readUnit(*m_bom, lookupkey::unitByBaseUnit(baseUnitId, false));
     } catch (const ComError &error) {
         MsgBox(editortext::kGridReadError + error.description(), mb::Information);
         return;
@@ -322,7 +320,7 @@ void FrmBom::leaveUnit(int row)
     }
     if (unit == Trim(g.text(bomcol::UnitCopy, row)))
         return;
-    RecordsetPtr rs = m_bom->GetUnitInfo(editor::unitByNumber(unit, cellId(g, bomcol::UnitGroupID, row)));
+    RecordsetPtr rs = m_bom->GetUnitInfo(lookupkey::unitByNumber(unit, cellId(g, bomcol::UnitGroupID, row)));
     if (!rs || rs->Eof()) {
         MsgBox(editortext::kUnitNotFound, mb::Information);
         g.SetText(bomcol::UnitID, row, QStringLiteral("0"));
@@ -344,7 +342,7 @@ void FrmBom::leaveReplaceClass(int row)
         return;
     }
     if (replaceClass != Trim(g.text(bomcol::ReplaceClassNameCopy, row))) {
-        RecordsetPtr rs = m_bom->GetReplaceClassInfo(editor::replaceClassByNumber(replaceClass));
+        RecordsetPtr rs = m_bom->GetReplaceClassInfo(lookupkey::replaceClassByNumber(replaceClass));
         if (rs && !rs->Eof()) {
             g.SetText(bomcol::ReplaceClassID, row, idText(fieldId(*rs, "FSysTypeID")));
             const QString name = fieldText(*rs, "FName");
@@ -372,7 +370,7 @@ void FrmBom::leaveAuxProp(int row)
     if (text == Trim(g.text(bomcol::AuxPropCopy, row)))
         return;
     RecordsetPtr rs =
-        m_bom->GetAuxPropInfo(editor::auxPropByNumber(text, cellId(g, bomcol::AuxClassID, row), true));
+        m_bom->GetAuxPropInfo(lookupkey::auxPropByNumber(text, cellId(g, bomcol::AuxClassID, row), true));
     if (!rs || rs->Eof()) {
         MsgBox(editortext::kAuxPropNotFound, mb::Information);
         g.SetText(bomcol::AuxPropID, row, QStringLiteral("0"));
@@ -417,7 +415,7 @@ bool FrmBom::gridLookup(int col, int row)
 
     switch (col) {
     case bomcol::ItemNumber: {
-        const std::optional<editor::PickedRow> picked = editor::pickItem(QStringLiteral(" X2.FIsBOM=0 "), false);
+        const std::optional<pick::PickedRow> picked = pick::pickItem(QStringLiteral(" X2.FIsBOM=0 "), false);
         if (!picked)
             return true;
         if (picked->itemId == m_bom->ItemID) {
@@ -434,7 +432,7 @@ bool FrmBom::gridLookup(int col, int row)
         }
         // The unit before anything changes: a read error leaves the row as it was.
         const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
-        const editor::UnitText unit = editor::readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, true));
+        const pick::UnitText unit = pick::readUnit(*m_bom, lookupkey::unitByBaseUnit(baseUnitId, true));
         setModified();
         if (cellId(g, bomcol::ItemID, row) != picked->itemId) {
             for (int c : {bomcol::AuxProp, bomcol::AuxPropID, bomcol::AuxPropCopy})
@@ -458,7 +456,7 @@ bool FrmBom::gridLookup(int col, int row)
         return true;
     }
     case bomcol::ReplaceClassName: {
-        const std::optional<editor::BaseFindChoice> choice = editor::pickBase(
+        const std::optional<pick::BaseFindChoice> choice = pick::pickBase(
             {{QStringLiteral("ItemClass"), Variant(int32_t(-480))}, {QStringLiteral("OnlyDetail"), Variant(true)}},
             false);
         if (choice) {
@@ -472,8 +470,8 @@ bool FrmBom::gridLookup(int col, int row)
     case bomcol::AuxProp: {
         if (cellId(g, bomcol::AuxClassID, row) <= 0)
             return true;
-        const std::optional<editor::BaseFindChoice> choice =
-            editor::pickBase({{QStringLiteral("ItemClass"), Variant(int32_t(4))},
+        const std::optional<pick::BaseFindChoice> choice =
+            pick::pickBase({{QStringLiteral("ItemClass"), Variant(int32_t(4))},
                               {QStringLiteral("ItemID"), Variant(cellId(g, bomcol::ItemID, row))},
                               {QStringLiteral("AuxFilter"), Variant(int32_t(1))},
                               {QStringLiteral("OnlyDetail"), Variant(true)}},
@@ -490,7 +488,7 @@ bool FrmBom::gridLookup(int col, int row)
         const int32_t unitGroupId = cellId(g, bomcol::UnitGroupID, row);
         if (unitGroupId <= 0)
             return true;
-        const std::optional<editor::PickedRow> picked = editor::pickUnit(unitGroupId);
+        const std::optional<pick::PickedRow> picked = pick::pickUnit(Variant(unitGroupId));
         if (picked) {
             g.SetText(bomcol::Unit, row, picked->name);
             g.SetText(bomcol::UnitID, row, idText(picked->measureUnitId));

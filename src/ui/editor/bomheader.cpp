@@ -11,7 +11,7 @@
 #include "services/screen/messagebox.h"
 #include "services/screen/waitcursor.h"
 #include "ui/editor/bomeditorlogic.h"
-#include "ui/editor/lookups.h"
+#include "ui/lookups/pickcalls.h"
 #include "bomdata/gridmodel.h"
 
 #include <QComboBox>
@@ -19,12 +19,12 @@
 
 namespace torvel {
 
-using editor::BaseFindChoice;
-using editor::PickedRow;
-using editor::UnitText;
-using editor::pickBase;
-using editor::pickItem;
-using editor::readUnit;
+using pick::BaseFindChoice;
+using pick::PickedRow;
+using pick::UnitText;
+using pick::pickBase;
+using pick::pickItem;
+using pick::readUnit;
 
 void FrmBom::TxtBomNumber_Validate(bool &)
 {
@@ -59,7 +59,7 @@ void FrmBom::TxtNumber_KeyDown(int keyCode)
             return;
         // The unit first: an item whose unit cannot be read changes nothing.
         const int32_t baseUnitId = picked->idProperty(QStringLiteral("FBaseUnitID"));
-        const UnitText unit = readUnit(*m_bom, editor::unitByBaseUnit(baseUnitId, false));
+        const UnitText unit = readUnit(*m_bom, lookupkey::unitByBaseUnit(baseUnitId, false));
         TxtNumber->setText(picked->number);
         TxtName->setText(picked->textProperty(QStringLiteral("FName")));
         m_bom->ItemID = picked->itemId;
@@ -85,7 +85,7 @@ void FrmBom::TxtNumber_Validate(bool &cancel)
     if (number.isEmpty() || number == m_bom->ItemNumber)
         return;
     try {
-        RecordsetPtr item = m_bom->GetInfo(editor::itemByNumber(number));
+        RecordsetPtr item = m_bom->GetInfo(lookupkey::itemByNumber(number));
         if (!item) {
             MsgBox(editortext::kItemNotFound, mb::Information);
             cancel = true;
@@ -98,7 +98,7 @@ void FrmBom::TxtNumber_Validate(bool &cancel)
         }
         const int32_t itemId = NullToValue(item->Fields(QStringLiteral("FItemID")), int32_t(0)).toInt32();
         for (int row = 1; row <= m_grid->MaxRows(); ++row) {
-            if (editor::cellId(*m_grid, bomcol::ItemID, row) == itemId) {
+            if (cellId(*m_grid, bomcol::ItemID, row) == itemId) {
                 MsgBox(editortext::kItemIsChild, mb::Information);
                 // The earlier item stays the BOM's; the edits made so far
                 // keep their claim to be saved.
@@ -116,7 +116,7 @@ void FrmBom::TxtNumber_Validate(bool &cancel)
             return NullToValue(item->Fields(QString::fromLatin1(field)), int32_t(0)).toInt32();
         };
         const int32_t baseUnitId = id("FBaseUnitID");
-        const UnitText unit = readUnit(*m_bom, editor::unitById(baseUnitId));
+        const UnitText unit = readUnit(*m_bom, lookupkey::unitById(baseUnitId));
         TxtName->setText(text("FItemName"));
         TxtModel->setText(text("FModel"));
         TxtUnit->setText(unit.name);
@@ -169,7 +169,7 @@ void FrmBom::TxtAuxProp_Validate(bool &cancel)
         TxtAuxProp->setText(m_bom->AuxProp);
         return;
     }
-    RecordsetPtr rs = m_bom->GetAuxPropInfo(editor::auxPropByNumber(text, m_bom->AuxClassID, false));
+    RecordsetPtr rs = m_bom->GetAuxPropInfo(lookupkey::auxPropByNumber(text, m_bom->AuxClassID, false));
     if (!rs || rs->Eof()) {
         MsgBox(editortext::kAuxPropNotFound, mb::Information);
         cancel = true;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The editor's side of the outside pick lists: what it passes and what it
-// reads back. Components are created per call and released at once.
+// The dialogs' side of the outside pick lists: what they pass and what they
+// read back. Components are created per call and released at once.
 
 #include "services/com/dispatch.h"
 #include "services/com/variant.h"
@@ -17,7 +17,7 @@ namespace torvel {
 
 class BOM;
 
-namespace editor {
+namespace pick {
 
 // A row the user chose in PickView.GLView.
 struct PickedRow
@@ -34,11 +34,13 @@ struct PickedRow
 };
 
 // ItemLookup with the item class, an empty text, `filter` and a fresh
-// LookupParams (BeShortNumber, GetDataType and, when asked, FirstShow).
-// Nothing when the user cancelled.
-std::optional<PickedRow> pickItem(const QString &filter, bool firstShow);
-// UnitLookup for a unit group.
-std::optional<PickedRow> pickUnit(int32_t unitGroupId);
+// LookupParams (BeShortNumber, GetDataType and, when asked, FirstShow and
+// LookupKey, in that order). Nothing when the user cancelled. `lookup` is
+// the PickView.GLView to ask; a new one when null.
+std::optional<PickedRow> pickItem(const QString &filter, bool firstShow,
+                                  const std::optional<QString> &lookupKey = std::nullopt, ObjectPtr lookup = nullptr);
+// UnitLookup for a unit group, passed as the caller holds it (a number).
+std::optional<PickedRow> pickUnit(const Variant &unitGroup, ObjectPtr lookup = nullptr);
 
 // What BaseFind.clsBase returned; nothing when its ReturnName is empty.
 struct BaseFindChoice
@@ -62,5 +64,5 @@ struct UnitText
 };
 UnitText readUnit(BOM &bom, const QString &key);
 
-} // namespace editor
+} // namespace pick
 } // namespace torvel

@@ -1,13 +1,12 @@
-#include "ui/editor/lookups.h"
+#include "ui/lookups/pickcalls.h"
 
 #include "bomdata/bom.h"
 #include "state/callstate.h"
 #include "services/com/comerror.h"
 #include "services/text/helpers.h"
 #include "services/db/recordset.h"
-#include "ui/editor/bomeditorlogic.h"
 
-namespace torvel::editor {
+namespace torvel::pick {
 
 namespace {
 
@@ -49,14 +48,18 @@ int32_t PickedRow::idProperty(const QString &field) const
     return roundToInt32(Val(NullToValue(property(field), int32_t(0)).toString()));
 }
 
-std::optional<PickedRow> pickItem(const QString &filter, bool firstShow)
+std::optional<PickedRow> pickItem(const QString &filter, bool firstShow, const std::optional<QString> &lookupKey,
+                                  ObjectPtr lookup)
 {
-    ObjectPtr lookup = CreateObject(QStringLiteral("PickView.GLView"));
+    if (!lookup)
+        lookup = CreateObject(QStringLiteral("PickView.GLView"));
     ObjectPtr params = CreateObject(QStringLiteral("LookupParams"));
     params->put(QStringLiteral("BeShortNumber"), Variant(false));
     params->put(QStringLiteral("GetDataType"), Variant(int32_t(1)));
     if (firstShow)
         params->put(QStringLiteral("FirstShow"), Variant(int32_t(1)));
+    if (lookupKey)
+        params->put(QStringLiteral("LookupKey"), Variant(*lookupKey));
     Args args{Variant(int16_t(4)), Variant(QString()), Variant(filter), Variant(params)};
     std::optional<PickedRow> picked = pickedRow(lookup->call(QStringLiteral("ItemLookup"), args));
     if (!picked)
@@ -65,10 +68,11 @@ std::optional<PickedRow> pickItem(const QString &filter, bool firstShow)
     return picked;
 }
 
-std::optional<PickedRow> pickUnit(int32_t unitGroupId)
+std::optional<PickedRow> pickUnit(const Variant &unitGroup, ObjectPtr lookup)
 {
-    ObjectPtr lookup = CreateObject(QStringLiteral("PickView.GLView"));
-    Args args{Variant(unitGroupId)};
+    if (!lookup)
+        lookup = CreateObject(QStringLiteral("PickView.GLView"));
+    Args args{unitGroup};
     std::optional<PickedRow> picked = pickedRow(lookup->call(QStringLiteral("UnitLookup"), args));
     if (!picked)
         return std::nullopt;
@@ -108,4 +112,4 @@ UnitText readUnit(BOM &bom, const QString &key)
     return unit;
 }
 
-} // namespace torvel::editor
+} // namespace torvel::pick
