@@ -154,47 +154,5 @@ TEST(BomLookupDifferential, PushedDownLookupsLeaveTheRowsOfTheInMemoryFilter)
     EXPECT_GT(withRows, rounds / 2);
 }
 
-TEST(BomLookupTranslation, TranslatesOnlyWhatTheDatabaseDecidesAlike)
-{
-    using Outcome = lookupfilter::Translation::Outcome;
-    const QStringList fields = {"FMeasureUnitID", "FItemID", "FNumber", "FName", "FUnitGroupID", "FCoefficient"};
-    const auto columns = lookupfilter::presentColumns(lookupfilter::unitTable(), fields);
-    struct Case
-    {
-        QString key;
-        Outcome outcome;
-        QString where;
-    };
-    const Case cases[] = {
-        {" FNumber='pcs' and FUnitGroupID=2", Outcome::Sql, "(FNumber='pcs' AND FUnitGroupID=2)"},
-        {" FNumber='o''k'and FUnitGroupID=1", Outcome::Sql, "(FNumber='o''k' AND FUnitGroupID=1)"},
-        {" fnumber='x' OR (FItemID=3 and FName<>'y')", Outcome::Sql, "(FNumber='x' OR (FItemID=3 AND FName<>'y'))"},
-        {" FMeasureUnitID='12'", Outcome::Sql, "FMeasureUnitID=12"},
-        {" FMeasureUnitID>=-1.5", Outcome::Sql, "FMeasureUnitID>=-1.5"},
-        {" FNumber=NULL", Outcome::Sql, "FNumber IS NULL"},
-        {"", Outcome::Sql, ""},
-        // Only the in-memory filter decides these alike.
-        {" FNumber='Ａｂ'", Outcome::InMemory, ""},
-        {" FNumber='é' and FUnitGroupID=1", Outcome::InMemory, ""},
-        {" FNumber LIKE 'p%'", Outcome::InMemory, ""},
-        {" FNumber>'p'", Outcome::InMemory, ""},
-        {" FNumber=5", Outcome::InMemory, ""},
-        {" FMeasureUnitID='x'", Outcome::InMemory, ""},
-        {" FCoefficient=1", Outcome::InMemory, ""},
-        // Unreadable, or naming a field the table lacks: no row at all.
-        {" FNumber='pcs", Outcome::Unreadable, ""},
-        {" FNumber=", Outcome::Unreadable, ""},
-        {" FNumber='a' and", Outcome::Unreadable, ""},
-        {" FNumber='a'; DROP TABLE t_Item", Outcome::Unreadable, ""},
-        {" FNoSuchField=1", Outcome::Unreadable, ""},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.key.toStdString());
-        const auto t = lookupfilter::translate(c.key, columns, fields);
-        EXPECT_EQ(int(t.outcome), int(c.outcome));
-        EXPECT_EQ(t.where, c.where);
-    }
-}
-
 } // namespace
 } // namespace torvel
