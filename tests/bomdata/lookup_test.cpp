@@ -45,8 +45,10 @@ void seedMasterTables(Connection &cnn, std::mt19937 &rng)
         for (const QStringList &row : rows)
             cnn.Execute(QStringLiteral("INSERT INTO ") + row[0] + QStringLiteral(" VALUES (") + row.mid(1).join(u',') + u')');
     }
-    // Nulls, which no comparison but "= NULL" matches.
+    // Nulls, which no comparison but "= NULL" matches; id 0, which a text
+    // that reads as no number must never come to mean.
     cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (900,NULL,NULL,NULL,NULL)"));
+    cnn.Execute(QStringLiteral("INSERT INTO t_MeasureUnit (FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) VALUES (0,1,'zero','zero',1)"));
     cnn.CommitTrans();
 }
 
@@ -75,7 +77,11 @@ QString randomKey(std::mt19937 &rng, int table)
         if (table == 1) return QStringLiteral(" FNumber=") + v + QStringLiteral(" and FItemClassID=") + n;
         return QStringLiteral(" FNumber=") + v + QStringLiteral("and FClassID=480 ");
     case 2:
-        if (table == 0) return QStringLiteral(" FMeasureUnitID=") + QString::number(int(rng() % 260));
+        if (table == 0) {
+            // An id, or a text against the id column.
+            const int id = int(rng() % 260);
+            return QStringLiteral(" FMeasureUnitID=") + (id % 5 == 0 ? v : QString::number(id));
+        }
         if (table == 1) return QStringLiteral(" FNumber=") + v + QStringLiteral("and FItemClassID=") + n;
         return QStringLiteral(" FNumber=") + v + QStringLiteral("and FClassID=481");
     case 3:
