@@ -268,11 +268,11 @@ const std::vector<BaseFindSession> &FakeBaseFind::sessions() const
 }
 
 // ---------------------------------------------------------------------------
-// PlatBase.SecurityInfo
+// One-method components
 
-struct FakeSecurity::State
+struct ScriptedComponent::State
 {
-    Variant answer;
+    Reply reply;
     std::optional<ComError> error;
     std::vector<ComponentCall> calls;
     int created = 0;
@@ -280,136 +280,98 @@ struct FakeSecurity::State
 
 namespace {
 
-class ScriptedSecurity : public MemberTableObject
+class ScriptedObject : public MemberTableObject
 {
 public:
-    explicit ScriptedSecurity(std::shared_ptr<FakeSecurity::State> state)
+    ScriptedObject(std::shared_ptr<ScriptedComponent::State> state, const QString &className, const QString &method)
         : m_state(std::move(state))
+        , m_className(className)
     {
-        addMethod(QStringLiteral("AccessCheck"), 1, [this](Args &args) {
-            m_state->calls.push_back(ComponentCall{QStringLiteral("AccessCheck"), args});
+        addMethod(method, 1, [this, method](Args &args) {
+            m_state->calls.push_back(ComponentCall{method, args});
             if (m_state->error)
                 throw *m_state->error;
-            return m_state->answer;
+            return m_state->reply(args);
         });
     }
-    QString className() const override { return QStringLiteral("SecurityInfo"); }
+    QString className() const override { return m_className; }
 
 private:
-    std::shared_ptr<FakeSecurity::State> m_state;
+    std::shared_ptr<ScriptedComponent::State> m_state;
+    QString m_className;
 };
 
 } // namespace
 
-FakeSecurity::FakeSecurity(bool allowed)
+ScriptedComponent::ScriptedComponent(const QString &progId, const QString &method, Reply reply)
     : m_state(std::make_shared<State>())
-    , m_factory(QStringLiteral("PlatBase.SecurityInfo"), [state = m_state]() -> ObjectPtr {
+    , m_factory(progId, [state = m_state, className = progId.section(u'.', -1), method]() -> ObjectPtr {
         ++state->created;
-        return std::make_shared<ScriptedSecurity>(state);
+        return std::make_shared<ScriptedObject>(state, className, method);
     })
 {
-    m_state->answer = Variant(allowed);
+    m_state->reply = std::move(reply);
 }
 
-FakeSecurity::~FakeSecurity() = default;
+ScriptedComponent::~ScriptedComponent() = default;
 
-void FakeSecurity::deny()
+void ScriptedComponent::reply(Reply reply)
 {
     m_state->error.reset();
-    m_state->answer = Variant(false);
+    m_state->reply = std::move(reply);
 }
 
-void FakeSecurity::answer(const Variant &value)
-{
-    m_state->error.reset();
-    m_state->answer = value;
-}
-
-void FakeSecurity::fail(ComError error)
+void ScriptedComponent::fail(ComError error)
 {
     m_state->error = std::move(error);
 }
 
-const std::vector<ComponentCall> &FakeSecurity::calls() const
+const std::vector<ComponentCall> &ScriptedComponent::calls() const
 {
     return m_state->calls;
 }
 
-int FakeSecurity::instancesCreated() const
+int ScriptedComponent::instancesCreated() const
 {
     return m_state->created;
 }
 
-// ---------------------------------------------------------------------------
-// PropHub.ShareProps
-
-struct FakeShareProps::State
+FakeSecurity::FakeSecurity(bool allow)
+    : ScriptedComponent(QStringLiteral("PlatBase.SecurityInfo"), QStringLiteral("AccessCheck"),
+                        [allow](const Args &) { return Variant(allow); })
 {
-    std::vector<std::pair<QString, Variant>> properties;
-    std::optional<ComError> error;
-    std::vector<ComponentCall> calls;
-};
+}
 
-namespace {
-
-class ScriptedShareProps : public MemberTableObject
+void FakeSecurity::answer(const Variant &value)
 {
-public:
-    explicit ScriptedShareProps(std::shared_ptr<FakeShareProps::State> state)
-        : m_state(std::move(state))
-    {
-        addMethod(QStringLiteral("getproperty"), 1, [this](Args &args) {
-            m_state->calls.push_back(ComponentCall{QStringLiteral("getproperty"), args});
-            if (m_state->error)
-                throw *m_state->error;
-            if (args.size() < 2)
-                throw ComError(errc::InvalidProcedureCall, className(), QStringLiteral("getproperty 需要两个参数"));
-            const QString name = args[1].toString();
-            for (const auto &[key, value] : m_state->properties) {
-                if (key.compare(name, Qt::CaseInsensitive) == 0)
-                    return value;
-            }
-            return Variant();
-        });
-    }
-    QString className() const override { return QStringLiteral("ShareProps"); }
-
-private:
-    std::shared_ptr<FakeShareProps::State> m_state;
-};
-
-} // namespace
+    reply([value](const Args &) { return value; });
+}
 
 FakeShareProps::FakeShareProps(const QString &propsString)
-    : m_state(std::make_shared<State>())
-    , m_factory(QStringLiteral("PropHub.ShareProps"), [state = m_state]() -> ObjectPtr {
-        return std::make_shared<ScriptedShareProps>(state);
-    })
+    : ScriptedComponent(QStringLiteral("PropHub.ShareProps"), QStringLiteral("getproperty"), {})
+    , m_properties(std::make_shared<std::vector<std::pair<QString, Variant>>>())
 {
+    reply([properties = m_properties](const Args &args) {
+        if (args.size() < 2)
+            throw ComError(errc::InvalidProcedureCall, QStringLiteral("ShareProps"), QStringLiteral("getproperty 需要两个参数"));
+        for (const auto &[key, value] : *properties) {
+            if (key.compare(args[1].toString(), Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return Variant();
+    });
     setProperty(QStringLiteral("PropsString"), Variant(propsString));
 }
 
-FakeShareProps::~FakeShareProps() = default;
-
 void FakeShareProps::setProperty(const QString &name, const Variant &value)
 {
-    for (auto &[key, stored] : m_state->properties) {
+    for (auto &[key, stored] : *m_properties) {
         if (key.compare(name, Qt::CaseInsensitive) == 0) {
             stored = value;
             return;
         }
     }
-    m_state->properties.emplace_back(name, value);
-}
-
-void FakeShareProps::fail(ComError error)
-{
-    m_state->error = std::move(error);
-}
-
-const std::vector<ComponentCall> &FakeShareProps::calls() const
-{
-    return m_state->calls;
+    m_properties->emplace_back(name, value);
 }
 
 } // namespace torvel::test

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -120,7 +121,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// PlatBase.SecurityInfo and PropHub.ShareProps
+// PlatBase.SecurityInfo and PropHub.ShareProps: one-method components
 
 struct ComponentCall
 {
@@ -128,18 +129,18 @@ struct ComponentCall
     Args args;   // as passed, types kept
 };
 
-class FakeSecurity
+// A scripted component with one method: records every call and answers it
+// with `reply`, or throws the error it was told to fail with.
+class ScriptedComponent
 {
 public:
-    explicit FakeSecurity(bool allow = true);
-    ~FakeSecurity();
-    FakeSecurity(const FakeSecurity &) = delete;
-    FakeSecurity &operator=(const FakeSecurity &) = delete;
+    using Reply = std::function<Variant(const Args &)>;
+    ScriptedComponent(const QString &progId, const QString &method, Reply reply);
+    ~ScriptedComponent();
+    ScriptedComponent(const ScriptedComponent &) = delete;
+    ScriptedComponent &operator=(const ScriptedComponent &) = delete;
 
-    void deny();
-    // AccessCheck returns this value as it is (a text, Null, ...).
-    void answer(const Variant &value);
-    // AccessCheck throws this error.
+    void reply(Reply reply);   // also ends a fail()
     void fail(ComError error);
     const std::vector<ComponentCall> &calls() const;
     int instancesCreated() const;
@@ -151,25 +152,24 @@ private:
     ScopedFactory m_factory;
 };
 
-class FakeShareProps
+// AccessCheck answers what it was told (a Boolean, a text, Null, ...).
+class FakeSecurity : public ScriptedComponent
+{
+public:
+    explicit FakeSecurity(bool allow = true);
+    void deny() { answer(Variant(false)); }
+    void answer(const Variant &value);
+};
+
+// getproperty(pid, name) answers the value set for the name, any process id.
+class FakeShareProps : public ScriptedComponent
 {
 public:
     explicit FakeShareProps(const QString &propsString = QStringLiteral("UserName=tester;UserID=1"));
-    ~FakeShareProps();
-    FakeShareProps(const FakeShareProps &) = delete;
-    FakeShareProps &operator=(const FakeShareProps &) = delete;
-
-    // getproperty answers this value for the name (any process id).
     void setProperty(const QString &name, const Variant &value);
-    // getproperty throws this error.
-    void fail(ComError error);
-    const std::vector<ComponentCall> &calls() const;
-
-    struct State;
 
 private:
-    std::shared_ptr<State> m_state;
-    ScopedFactory m_factory;
+    std::shared_ptr<std::vector<std::pair<QString, Variant>>> m_properties;
 };
 
 } // namespace torvel::test

@@ -101,61 +101,6 @@ TEST(LookupResult, OffersTheMembersCallersRead)
     EXPECT_THROW(row->get(QStringLiteral("Properties"), unknown), ComError);
 }
 
-// The doubles other areas script their tests with: calls recorded as made,
-// answers given in order.
-TEST(FakePickView, RecordsCallsWithTheirParamsAndAnswersInOrder)
-{
-    test::FakePickView view;
-    view.enqueue(test::PickAnswer::item(7, QStringLiteral("2.01"), QStringLiteral("螺丝"), QString(), 1, 1, 0));
-    view.enqueue(test::PickAnswer::fail(ComError(91, QStringLiteral("PickView"), QStringLiteral("坏了"))));
-
-    ObjectPtr params = CreateObject(QStringLiteral("LookupParams"));
-    params->put(QStringLiteral("BeShortNumber"), Variant(false));
-    params->put(QStringLiteral("LookupKey"), Variant("2.0"));
-    ObjectPtr glView = CreateObject(QStringLiteral("PickView.GLView"));
-    Args args{Variant(int16_t(4)), Variant(""), Variant(" X2.FIsBOM=0 "), Variant(params)};
-    EXPECT_TRUE(glView->call(QStringLiteral("ItemLookup"), args).toObject()->get(QStringLiteral("ReturnOK")).toBool());
-    EXPECT_THROW(glView->call(QStringLiteral("UnitLookup"), {Variant(2.0)}), ComError);
-    ObjectPtr third = glView->call(QStringLiteral("UnitLookup"), {Variant(2.0)}).toObject();
-    EXPECT_FALSE(third->get(QStringLiteral("ReturnOK")).toBool());   // no answers left: cancel
-
-    ASSERT_EQ(view.calls().size(), 3u);
-    const test::PickCall &call = view.calls()[0];
-    EXPECT_EQ(call.method, QStringLiteral("ItemLookup"));
-    EXPECT_EQ(call.args[0].type(), Variant::Type::Int16);
-    EXPECT_EQ(call.args[2].toString(), QStringLiteral(" X2.FIsBOM=0 "));
-    ASSERT_TRUE(call.paramsPassed);
-    ASSERT_EQ(call.params.size(), 2u);
-    EXPECT_EQ(call.params[0].first, QStringLiteral("BeShortNumber"));
-    EXPECT_EQ(call.params[1].second.toString(), QStringLiteral("2.0"));
-    EXPECT_EQ(view.calls()[1].method, QStringLiteral("UnitLookup"));
-    EXPECT_EQ(view.instancesCreated(), 1);
-}
-
-TEST(FakeBaseFind, RecordsAssignmentsPerInstanceAndAnswersEachShow)
-{
-    test::FakeBaseFind find;
-    find.enqueue(test::BaseFindAnswer::choose(QStringLiteral("红色"), 41, QStringLiteral("R")));
-
-    ObjectPtr first = CreateObject(QStringLiteral("BaseFind.clsBase"));
-    first->put(QStringLiteral("ItemClass"), Variant(int32_t(-480)));
-    first->put(QStringLiteral("OnlyDetail"), Variant(true));
-    first->call(QStringLiteral("Show"));
-    EXPECT_EQ(first->get(QStringLiteral("ReturnName")).toString(), QStringLiteral("红色"));
-    EXPECT_EQ(first->get(QStringLiteral("ReturnInnerID")).toInt32(), 41);
-    EXPECT_EQ(first->get(QStringLiteral("ReturnCode")).toString(), QStringLiteral("R"));
-
-    ObjectPtr second = CreateObject(QStringLiteral("BaseFind.clsBase"));
-    second->call(QStringLiteral("Show"));
-    EXPECT_EQ(second->get(QStringLiteral("ReturnName")).toString(), QString());
-    EXPECT_THROW(second->put(QStringLiteral("NoSuchProperty"), Variant(1)), ComError);
-
-    ASSERT_EQ(find.sessions().size(), 2u);
-    EXPECT_EQ(find.sessions()[0].names(), (std::vector<QString>{"ItemClass", "OnlyDetail"}));
-    EXPECT_EQ(find.sessions()[0].value(QStringLiteral("ItemClass")).toInt32(), -480);
-    EXPECT_EQ(find.sessions()[1].shows, 1);
-}
-
 TEST(DefaultComponents, NoneIsRegisteredUntilTheHostRegistersThem)
 {
     for (const QString &progId : host::kDefaultComponentProgIds)

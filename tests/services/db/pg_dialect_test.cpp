@@ -74,32 +74,9 @@ TEST(PostgresTranslate, RewritesWhatPostgresNeedsAndNothingElse)
         {"SELECT * FROM COM_BOM LIMIT 5", "SELECT * FROM COM_BOM LIMIT 5"},
         {"SELECT * FROM COM_BOM FOR UPDATE", "SELECT * FROM COM_BOM FOR UPDATE"},
         {"SELECT * FROM (SELECT * FROM COM_BOM) AS x", "SELECT * FROM (SELECT * FROM COM_BOM) AS x"},
-        {"SELECT * FROM t_SystemProfile WHERE FCategory ='GL'", "SELECT * FROM t_SystemProfile WHERE FCategory ='GL'"},
-        {"SELECT 1", "SELECT 1"},
-        // Other statements pass as SQLite's rewrite leaves them.
-        {"UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4", "UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4"},
-        {"DELETE FROM COM_BOM_Child  WHERE FBOMID=1", "DELETE FROM COM_BOM_Child  WHERE FBOMID=1"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(postgresTranslate(QString::fromUtf8(c.in), fakeCatalog), QString::fromUtf8(c.out)) << c.in;
-}
-
-TEST(PostgresTranslate, InsertTargetIsTheTableAsWritten)
-{
-    const struct
-    {
-        const char *in;
-        const char *table;
-    } cases[] = {
-        {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1')", "COM_Bom"},
-        {"  insert COM_Bom_Group (FNumber) VALUES ('1')", "COM_Bom_Group"},
-        {"INSERT INTO dbo.t_Item VALUES (1)", "dbo.t_Item"},
-        {"INSERT INTO \"Odd Name\"(a) VALUES (1)", "\"Odd Name\""},
-        {"SELECT * FROM COM_BOM", ""},
-        {"UPDATE COM_BOM SET FStatus=0", ""},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(insertTarget(QString::fromUtf8(c.in)), QString::fromUtf8(c.table)) << c.in;
 }
 
 TEST(ScriptSplit, SplitsAtLineEndsOutsideBodies)

@@ -239,31 +239,4 @@ TEST(RecordsetFind, RejectsBadOrCompoundCriteria)
     }
 }
 
-TEST(FilterExpr, ExposesTheParsedTree)
-{
-    const FilterExpr e = FilterExpr::parse(" fnumber='A''1'and FItemClassID=480 OR FName LIKE 'x%'",
-                                           {"FItemID", "FNumber", "FName", "FItemClassID"});
-    const filter::Node &root = e.root();
-    ASSERT_EQ(root.kind, filter::Node::Kind::Or);
-    ASSERT_EQ(root.children.size(), 2u);
-    const filter::Node &conj = root.children[0];
-    ASSERT_EQ(conj.kind, filter::Node::Kind::And);
-    ASSERT_EQ(conj.children.size(), 2u);
-    EXPECT_EQ(conj.children[0].field, "FNumber");   // spelled as the record set spells it
-    EXPECT_EQ(conj.children[0].fieldIndex, 1);
-    EXPECT_EQ(conj.children[0].value.kind, filter::Literal::Kind::Text);
-    EXPECT_EQ(conj.children[0].value.text, "A'1");
-    EXPECT_EQ(conj.children[1].value.kind, filter::Literal::Kind::Number);
-    EXPECT_EQ(conj.children[1].value.number, 480.0);
-    EXPECT_EQ(root.children[1].op, filter::Op::Like);
-    EXPECT_FALSE(e.isSingleComparison());
-
-    const FilterExpr syntax = FilterExpr::parseSyntax("fnumber='x'");
-    EXPECT_TRUE(syntax.isSingleComparison());
-    EXPECT_EQ(syntax.root().field, "fnumber");      // no field list: names as written
-    EXPECT_EQ(errorNumber([&] { syntax.matches({Variant("x")}); }), errc::InvalidFilter);
-    EXPECT_EQ(errorNumber([] { FilterExpr::parseSyntax("fnumber='x"); }), errc::InvalidFilter);
-    EXPECT_TRUE(FilterExpr::parseSyntax("  ").isEmpty());
-}
-
 } // namespace

@@ -99,53 +99,34 @@ protected:
     ConnectionPtr plain;
 };
 
-TEST(StatementShape, ValuesAreLiftedOnlyWhereTheyAreValues)
+// What a '?' could read differently from its literal is never cached; what
+// is cached answers as its text does (below).
+TEST(StatementShape, RefusedWhereAParameterCouldReadDifferently)
 {
-    const struct
-    {
-        const char *sql;
-        const char *shape;   // nullptr: never cached
-    } cases[] = {
-        {"SELECT * FROM t WHERE a=1 AND b='x''y' AND c=-2.5e3", "SELECT * FROM t WHERE a=? AND b=? AND c=-?"},
-        {"SELECT 1, 'a', x+2 FROM t WHERE a=2 ORDER BY 1 LIMIT 5", "SELECT 1, 'a', x+2 FROM t WHERE a=? ORDER BY 1 LIMIT 5"},
-        {"SELECT a FROM t WHERE (a IN (1,'2') OR b LIKE 'x%') GROUP BY 2 HAVING count(*)>1",
-         "SELECT a FROM t WHERE (a IN (?,?) OR b LIKE ?) GROUP BY 2 HAVING count(*)>1"},
-        {"SELECT count(*) FILTER (WHERE a=1) FROM t", "SELECT count(*) FILTER (WHERE a=1) FROM t"},
-        {"SELECT * FROM t JOIN u ON u.k=1 WHERE \"q\"\"x\"='1' AND [b c]=2 AND `d`=.5",
-         "SELECT * FROM t JOIN u ON u.k=1 WHERE \"q\"\"x\"=? AND [b c]=? AND `d`=?"},
-        {"INSERT t(a,b) VALUES (1,'x'),(2,NULL)", "INSERT t(a,b) VALUES (?,?),(?,NULL)"},
-        {"UPDATE t SET a=1, b='x' WHERE c=9223372036854775807", "UPDATE t SET a=?, b=? WHERE c=?"},
-        {"DELETE FROM t WHERE c='中文'and d=1", "DELETE FROM t WHERE c=?and d=?"},
-        {"SELECT * FROM t WHERE 电阻='10kΩ'", "SELECT * FROM t WHERE 电阻=?"},
-        {"SELECT * FROM t WHERE a IN (SELECT 1)", nullptr},
-        {"SELECT a FROM t WHERE a=1 UNION SELECT 2", nullptr},
-        {"INSERT INTO t VALUES (1) RETURNING a", nullptr},
-        {"INSERT INTO t SELECT 1", nullptr},
-        {"INSERT INTO t VALUES (1) ON CONFLICT(a) DO NOTHING", nullptr},
-        {"SELECT * FROM t WHERE a=X'00'", nullptr},
-        {"SELECT * FROM t WHERE a=0x10", nullptr},
-        {"SELECT * FROM t WHERE a=9223372036854775808", nullptr},
-        {"SELECT * FROM t WHERE a=3Order By b", nullptr},
-        {"SELECT * FROM t WHERE a='x'5", nullptr},
-        {"SELECT * FROM t WHERE a=? ", nullptr},
-        {"SELECT * FROM t WHERE a=:a", nullptr},
-        {"SELECT * FROM t WHERE a=@a", nullptr},
-        {"SELECT * FROM t WHERE a=$a", nullptr},
-        {"SELECT * FROM t WHERE a=1 -- why", nullptr},
-        {"SELECT * FROM t WHERE a=1 /* why */", nullptr},
-        {"SELECT * FROM t WHERE a='open", nullptr},
-        {"WITH c AS (SELECT 1) SELECT * FROM c", nullptr},
-        {"CREATE TABLE x(a DEFAULT 1)", nullptr},
-        {"PRAGMA user_version=1", nullptr},
+    const char *refused[] = {
+        "SELECT * FROM t WHERE a IN (SELECT 1)",
+        "SELECT a FROM t WHERE a=1 UNION SELECT 2",
+        "INSERT INTO t VALUES (1) RETURNING a",
+        "INSERT INTO t SELECT 1",
+        "INSERT INTO t VALUES (1) ON CONFLICT(a) DO NOTHING",
+        "SELECT * FROM t WHERE a=X'00'",
+        "SELECT * FROM t WHERE a=0x10",
+        "SELECT * FROM t WHERE a=9223372036854775808",
+        "SELECT * FROM t WHERE a=3Order By b",
+        "SELECT * FROM t WHERE a='x'5",
+        "SELECT * FROM t WHERE a=? ",
+        "SELECT * FROM t WHERE a=:a",
+        "SELECT * FROM t WHERE a=@a",
+        "SELECT * FROM t WHERE a=$a",
+        "SELECT * FROM t WHERE a=1 -- why",
+        "SELECT * FROM t WHERE a=1 /* why */",
+        "SELECT * FROM t WHERE a='open",
+        "WITH c AS (SELECT 1) SELECT * FROM c",
+        "CREATE TABLE x(a DEFAULT 1)",
+        "PRAGMA user_version=1",
     };
-    for (const auto &c : cases) {
-        QString shape;
-        const bool cached = sqliteShape(QString::fromUtf8(c.sql), &shape);
-        EXPECT_EQ(cached, c.shape != nullptr) << c.sql;
-        if (cached && c.shape) {
-            EXPECT_EQ(shape, QString::fromUtf8(c.shape)) << c.sql;
-        }
-    }
+    for (const char *sql : refused)
+        EXPECT_FALSE(sqliteShape(QString::fromUtf8(sql), nullptr)) << sql;
 }
 
 TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)

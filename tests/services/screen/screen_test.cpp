@@ -75,60 +75,6 @@ TEST(DefaultMessageBox, ShowsTitleTextIconAndButtonsAndAnswers)
     }
 }
 
-TEST(MessageBoxRecorder, AnswersAsScriptedRecordsAndNests)
-{
-    MessageBoxService *before = &messageBoxService();
-    {
-        MessageBoxRecorder boxes;
-        boxes.expect(QStringLiteral("保存"), mb::Cancel, 65).expectExact(QStringLiteral("数据读取错误:disk full"));
-        EXPECT_EQ(MsgBox(QStringLiteral("是否保存当前修改？"), 65), mb::Cancel);
-        {
-            MessageBoxRecorder inner;
-            EXPECT_EQ(&messageBoxService(), &inner);
-            inner.allowAll(mb::Cancel);
-            EXPECT_EQ(MsgBox(QStringLiteral("a"), 65), mb::Cancel);
-            EXPECT_EQ(MsgBox(QStringLiteral("b"), 64), mb::Cancel);
-        }
-        EXPECT_EQ(&messageBoxService(), &boxes);
-        ShowErrorBox(QStringLiteral("数据读取错误:disk full"));
-        ASSERT_EQ(boxes.count(), 2);
-        EXPECT_EQ(boxes.boxes()[0].icon(), mb::Information);
-        EXPECT_EQ(boxes.boxes()[0].buttons(), mb::OKCancel);
-        EXPECT_EQ(boxes.last().flags, 16);
-        EXPECT_EQ(boxes.last().title, "系统提示");
-        EXPECT_FALSE(boxes.pending());
-    }
-    EXPECT_EQ(&messageBoxService(), before);
-}
-
-// EXPECT_NONFATAL_FAILURE takes no locals, so each case is spelled out.
-TEST(MessageBoxRecorderFailures, UnexpectedWrongOrMissingBoxesFailTheTest)
-{
-    EXPECT_NONFATAL_FAILURE(
-        {
-            MessageBoxRecorder boxes;
-            boxes.expectNone();
-            EXPECT_EQ(MsgBox(QStringLiteral("删除？"), 65), mb::Cancel);   // an unexpected question: "no"
-        },
-        "unexpected message box \"删除？\"");
-    EXPECT_NONFATAL_FAILURE(
-        {
-            MessageBoxRecorder boxes;
-            boxes.expectExact(QStringLiteral("单位"));
-            MsgBox(QStringLiteral("单位不存在"), 64);
-        },
-        "where \"单位\" was expected");
-    EXPECT_NONFATAL_FAILURE(
-        {
-            MessageBoxRecorder boxes;
-            boxes.expect(QStringLiteral("单位"), mb::OK, 64);
-            MsgBox(QStringLiteral("单位不存在"), 16);
-        },
-        "should have flags 64");
-    EXPECT_NONFATAL_FAILURE({ MessageBoxRecorder().expect(QStringLiteral("保存成功")); },
-                            "expected message box never shown: \"保存成功\"");
-}
-
 // The count lives for the process; each test starts and ends at zero.
 class WaitPointer : public ::testing::Test
 {

@@ -122,6 +122,12 @@ const LeaveCase kLeaveCases[] = {
          expectCursor(form, 2, 4);
          EXPECT_EQ(form.grid().text(2, 4), QStringLiteral("C201"));
      }},
+    {"duplicateOfTheLastRow", data::kLampBom,
+     [](FrmBom &form) {
+         typeAndTab(2, 4, "S1")(form);
+         typeAndTab(2, 1, "S1")(form);
+     },
+     kChildDuplicate, [](FrmBom &form) { expectCursor(form, 2, 1); }},
     {"ownCodeLeftAgain", data::kLampBom, typeAndTab(2, 3, "C201"), {},
      [](FrmBom &form) { EXPECT_EQ(form.grid().ActiveCol(), 3); }},
     {"unknownChildMovesOn", data::kLampBom, typeAndTab(2, 4, "NOPE"), kItemNotFound,

@@ -323,32 +323,6 @@ TEST_F(GridViewTest, LockedCellCannotBeEdited)
     EXPECT_EQ(model.text(3, 2), QStringLiteral("xyz"));
 }
 
-TEST_F(GridViewTest, NumberCellStoresOnlyValuesWithinItsBoundsAndDecimals)
-{
-    struct Case {
-        QString typed;
-        QString stored;
-    };
-    const Case cases[] = {
-        {QStringLiteral("123"), QStringLiteral("12")},      // 123 > 99.99: the 3 is refused
-        {QStringLiteral("5.678"), QStringLiteral("5.67")},  // 2 decimals
-        {QStringLiteral("-1"), QStringLiteral("1")},        // no minus when the minimum is 0
-        {QStringLiteral("9x9"), QStringLiteral("99")},
-        {QStringLiteral("99.99"), QStringLiteral("99.99")},
-        {QStringLiteral("1,5"), QStringLiteral("15")},
-        {QStringLiteral("7."), QStringLiteral("7")},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.typed.toStdString());
-        model.SetText(8, 2, QString());
-        place(8, 2);
-        type(c.typed);
-        press(Qt::Key_Tab);
-        EXPECT_EQ(model.text(8, 2), c.stored);
-        EXPECT_FALSE(view.isEditing());
-    }
-}
-
 TEST_F(GridViewTest, SwallowedCharactersNeverReachACell)
 {
     view.setSwallowedCharacters(QStringLiteral("\"'"));
