@@ -592,6 +592,14 @@ TORVEL_API TvHResult TorvelSetDialogScreenshot(const char *pngPath)
         const QString path = QString::fromUtf8(pngPath);
         screenshotBoxes().path = path;
         setMessageBoxService(&screenshotBoxes());
+        // The runtime must not keep a service whose code is unloaded with us.
+        static struct Restore {
+            ~Restore()
+            {
+                if (&messageBoxService() == &screenshotBoxes())
+                    setMessageBoxService(nullptr);
+            }
+        } restore;
         setDialogScript([path](QDialog &dialog) {
             if (!dialog.grab().save(path, "PNG"))
                 qWarning("cannot write the screenshot %s", qPrintable(path));
