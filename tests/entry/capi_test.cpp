@@ -213,7 +213,6 @@ TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
     const std::vector<Case> cases = {
         {"text that is no number", select, {nothing, text("abc")}, TV_DISP_E_TYPEMISMATCH, 1},
         {"too large for 32 bits", select, {nothing, big}, TV_DISP_E_OVERFLOW, 1},
-        {"text too large for any number", select, {nothing, text("1e999")}, TV_DISP_E_OVERFLOW, 1},
         {"a number where the connection goes", select, {i4(1), i4(5)}, TV_DISP_E_TYPEMISMATCH, 0},
         {"an unknown tag", select, {odd, i4(5)}, TV_DISP_E_BADVARTYPE, 0},
         {"a date past the year 9999", TV_DISPID_LookBomReport, {nothing, i4(1), farDate}, TV_DISP_E_OVERFLOW, 2},

@@ -165,16 +165,21 @@ public:
     bool connectionLost(Connection &connection, QString *why) const override
     {
         const QVariant handle = connection.database().driver()->handle();
-        if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        // Qt names the handle's type by the struct behind libpq's typedef.
+        if (!handle.isValid()
+            || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
             return false;
         PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
         if (!conn)
             return true;
         // A server that shut the session down left its last message and the
         // end of the stream on the socket: reading them, which sends nothing,
-        // is how the client library notices.
-        if (PQstatus(conn) != CONNECTION_BAD)
-            PQconsumeInput(conn);
+        // is how the client library notices. The first read takes the
+        // message, the second meets the end.
+        for (int read = 0; read < 2 && PQstatus(conn) != CONNECTION_BAD; ++read) {
+            if (!PQconsumeInput(conn))
+                break;
+        }
         if (PQstatus(conn) != CONNECTION_BAD)
             return false;
         if (why)

@@ -167,7 +167,7 @@ TEST(RecordsetFilter, RejectsUnreadableCriteriaAndShowsNoRow)
 
 TEST(RecordsetFilter, RefusesNestingDeeperThanTheParserAllows)
 {
-    const auto nested = [](int depth) {
+    const auto nested = [](int depth) -> QString {
         return QString(depth, u'(') + QStringLiteral("FItemID=3") + QString(depth, u')');
     };
     Recordset rs = items();
