@@ -270,33 +270,33 @@ bool hasSecondStatement(QStringView text)
 {
     const qsizetype n = text.size();
     bool ended = false;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
-            while (i < n && text[i] != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && text[i + 1] == u'*') {
-            const qsizetype end = text.indexOf(u"*/", i + 2);
-            i = end < 0 ? n : end + 1;
-        } else if (c == u';') {
-            ended = true;
-        } else if (c.isSpace()) {
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype pastComment = sqltext::commentEnd(text, i);
+        if (pastComment != i) {
+            i = pastComment;
             continue;
+        }
+        const QChar c = text[i];
+        if (c.isSpace() || c == u';') {
+            ended = ended || c == u';';
+            ++i;
         } else if (ended) {
             return true;
-        } else if (c == u'\'' || c == u'"' || c == u'[') {
-            const QChar close = c == u'[' ? QChar(u']') : c;
-            while (++i < n && text[i] != close) {
-            }
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            i = sqltext::quotedEnd(text, i);
         } else if (c == u'$') {
+            // A server's $tag$ ... $tag$ body, where ';' ends its inner statements.
             qsizetype j = i + 1;
             while (j < n && (text[j].isLetterOrNumber() || text[j] == u'_'))
                 ++j;
             if (j < n && text[j] == u'$') {
-                const QStringView tag = text.mid(i, j - i + 1);
-                const qsizetype end = text.indexOf(tag, j + 1);
-                i = end < 0 ? n : end + tag.size() - 1;
+                const qsizetype close = text.indexOf(text.mid(i, j - i + 1), j + 1);
+                i = close < 0 ? n : close + (j - i + 1);
+            } else {
+                i = j;
             }
+        } else {
+            ++i;
         }
     }
     return false;

@@ -12,6 +12,7 @@
 #include <QVariant>
 
 #include <algorithm>
+
 #include <libpq-fe.h>
 
 namespace torvel {
