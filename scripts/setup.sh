@@ -6,7 +6,8 @@ set -euo pipefail
 PACKAGES=(build-essential cmake ninja-build ccache pkg-config
           libgtest-dev libbenchmark-dev libsqlite3-dev
           qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-          postgresql-15 libpq-dev fonts-wqy-zenhei)
+          postgresql-15 libpq-dev fonts-wqy-zenhei
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -408,6 +408,22 @@ ScreenshotBoxes &screenshotBoxes()
     return boxes;
 }
 
+// A box service of this library in the shared runtime, which outlives it:
+// the runtime must not keep it once the library is unloaded.
+void useOwnBoxes(MessageBoxService *service)
+{
+    static struct Restore {
+        MessageBoxService *ours = nullptr;
+        ~Restore()
+        {
+            if (ours && &messageBoxService() == ours)
+                setMessageBoxService(nullptr);
+        }
+    } restore;
+    restore.ours = service;
+    setMessageBoxService(service);
+}
+
 std::string libraryPath()
 {
     Dl_info info;
@@ -591,7 +607,7 @@ TORVEL_API TvHResult TorvelSetDialogScreenshot(const char *pngPath)
         }
         const QString path = QString::fromUtf8(pngPath);
         screenshotBoxes().path = path;
-        setMessageBoxService(&screenshotBoxes());
+        useOwnBoxes(&screenshotBoxes());
         setDialogScript([path](QDialog &dialog) {
             if (!dialog.grab().save(path, "PNG"))
                 qWarning("cannot write the screenshot %s", qPrintable(path));
@@ -612,7 +628,7 @@ TORVEL_API TvHResult TorvelSetDialogText(int32_t enable)
             setMessageBoxService(nullptr);
             return TV_S_OK;
         }
-        setMessageBoxService(&boxes);
+        useOwnBoxes(&boxes);
         setDialogScript([](QDialog &dialog) {
             // A dialog with a text form offers it as dialogText().
             QString text;

@@ -141,6 +141,16 @@ void initLibrary()
         auto &registry = ObjectRegistry::instance();
         registry.registerFactory(BomInfo::kProgId, [] { return std::make_shared<BomInfo>(); });
         registry.registerFactory(BOMGroupInfo::kProgId, [] { return std::make_shared<BOMGroupInfo>(); });
+        // The runtime outlives this library when a host unloads it, and the
+        // factories' code goes with the library: they leave with it. Made
+        // after the registry, the guard also goes first at process exit.
+        static struct Unregister {
+            ~Unregister()
+            {
+                ObjectRegistry::instance().unregisterFactory(BomInfo::kProgId);
+                ObjectRegistry::instance().unregisterFactory(BOMGroupInfo::kProgId);
+            }
+        } unregister;
     });
 }
 

@@ -82,11 +82,12 @@ void ensureGuiApplication()
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         throw noWindows(QStringLiteral("没有可用的显示 (未设置 DISPLAY、WAYLAND_DISPLAY 或 QT_QPA_PLATFORM)"));
     // Lives for the rest of the process: the host may call again, and Qt
-    // cannot make a second application after the first is gone.
-    static int argc = 1;
-    static char name[] = "torvel";
-    static char *argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    // cannot make a second application after the first is gone. Qt keeps
+    // argc and argv as long, which may be past an unload of this library:
+    // they live on the heap, never freed.
+    static int *argc = new int(1);
+    static char **argv = new char *[2]{qstrdup("torvel"), nullptr};
+    new QApplication(*argc, argv);
 }
 
 bool showDialog(const QString &formName, LoadErrors loadErrors)

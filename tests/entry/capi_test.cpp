@@ -205,18 +205,21 @@ TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
     TvVariant nothing;
     TvVariantInit(&nothing);
     nothing.vt = TV_VT_DISPATCH;
-    struct Case { const char *label; std::vector<TvVariant> args; TvHResult hr; uint32_t argErr; };
+    struct Case { const char *label; int32_t member; std::vector<TvVariant> args; TvHResult hr; uint32_t argErr; };
     TvVariant big; TvVariantInit(&big); big.vt = TV_VT_R8; big.dblVal = 1e12;
     TvVariant odd; TvVariantInit(&odd); odd.vt = 99;
+    TvVariant farDate; TvVariantInit(&farDate); farDate.vt = TV_VT_DATE; farDate.date = 3e6;
+    const int32_t select = TV_DISPID_SelectBom;
     const std::vector<Case> cases = {
-        {"text that is no number", {nothing, text("abc")}, TV_DISP_E_TYPEMISMATCH, 1},
-        {"too large for 32 bits", {nothing, big}, TV_DISP_E_OVERFLOW, 1},
-        {"a number where the connection goes", {i4(1), i4(5)}, TV_DISP_E_TYPEMISMATCH, 0},
-        {"an unknown tag", {odd, i4(5)}, TV_DISP_E_BADVARTYPE, 0},
+        {"text that is no number", select, {nothing, text("abc")}, TV_DISP_E_TYPEMISMATCH, 1},
+        {"too large for 32 bits", select, {nothing, big}, TV_DISP_E_OVERFLOW, 1},
+        {"a number where the connection goes", select, {i4(1), i4(5)}, TV_DISP_E_TYPEMISMATCH, 0},
+        {"an unknown tag", select, {odd, i4(5)}, TV_DISP_E_BADVARTYPE, 0},
+        {"a date past the year 9999", TV_DISPID_LookBomReport, {nothing, i4(1), farDate}, TV_DISP_E_OVERFLOW, 2},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
-        const Call r = invoke(bom, TV_DISPID_SelectBom, TV_DISPATCH_METHOD, c.args);
+        const Call r = invoke(bom, c.member, TV_DISPATCH_METHOD, c.args);
         EXPECT_EQ(r.hr, c.hr);
         EXPECT_EQ(r.argErr, c.argErr);
         EXPECT_FALSE(r.description.empty());

@@ -52,6 +52,8 @@ inline const QString kMemberNotFound = QStringLiteral("对象不支持该属性�
 inline const QString kCannotCreateObject = QStringLiteral("ActiveX 部件不能创建对象: ");
 inline const QString kConnectionRequired = QStringLiteral("需要数据库连接对象 (TORVEL.Connection), 得到 ");
 inline const QString kConnectionClosed = QStringLiteral("连接已关闭, 不能执行该操作");
+inline const QString kConnectionLost = QStringLiteral("与数据库服务器的连接已断开");
+inline const QString kReadOnlyDatabase = QStringLiteral("数据库是只读的，不能写入：");
 } // namespace errtext
 
 } // namespace torvel

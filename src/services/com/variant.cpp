@@ -149,8 +149,13 @@ double Variant::toDouble() const
     case Type::Date: return std::get<DateTag>(m_value).value;
     case Type::String: {
         double v = 0.0;
-        if (!numtext::parseNumber(std::get<QString>(m_value), v))
+        bool outOfRange = false;
+        if (!numtext::parseNumber(std::get<QString>(m_value), v, &outOfRange)) {
+            // A number too large for any type overflows, as the same value would as a double.
+            if (outOfRange)
+                overflow();
             typeMismatch();
+        }
         return v;
     }
     case Type::Null:
@@ -163,7 +168,13 @@ double Variant::toDouble() const
 double Variant::toDate() const
 {
     switch (type()) {
-    case Type::Date: return std::get<DateTag>(m_value).value;
+    case Type::Date: {
+        // A date a host built itself may lie outside the calendar.
+        const double v = std::get<DateTag>(m_value).value;
+        if (!(v >= kMinOleDate && v <= kMaxOleDate))
+            overflow();
+        return v;
+    }
     case Type::String:
         // Only date text: a bare number such as "2024" is not taken as a day count.
         return oleDateFromText(std::get<QString>(m_value));
@@ -173,7 +184,7 @@ double Variant::toDate() const
     case Type::Double:
     case Type::Empty: {
         const double v = toDouble();
-        if (v < kMinOleDate || v > kMaxOleDate)
+        if (!(v >= kMinOleDate && v <= kMaxOleDate))
             overflow();
         return v;
     }

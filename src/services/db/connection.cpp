@@ -68,6 +68,8 @@ QString schemeOf(const QString &connectionString)
     QString text = error.databaseText();
     if (text.isEmpty())
         text = error.driverText();
+    if (numeric && driver == QLatin1String("QSQLITE"))
+        text = sqliteErrorText(native, text);
     throw ComError(numeric ? native : errc::DatabaseError, driver, text);
 }
 
@@ -261,6 +263,54 @@ bool parseProcedureCall(const QString &statement, QString *name, std::vector<Par
     return true;
 }
 
+// True when the text holds something beyond one statement: anything but
+// blanks, semicolons and comments after a ';' that ends a statement. Quoted
+// text, quoted names, dollar-quoted bodies and comments are skipped.
+bool hasSecondStatement(QStringView text)
+{
+    const qsizetype n = text.size();
+    bool ended = false;
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype pastComment = sqltext::commentEnd(text, i);
+        if (pastComment != i) {
+            i = pastComment;
+            continue;
+        }
+        const QChar c = text[i];
+        if (c.isSpace() || c == u';') {
+            ended = ended || c == u';';
+            ++i;
+        } else if (ended) {
+            return true;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            i = sqltext::quotedEnd(text, i);
+        } else if (c == u'$') {
+            // A server's $tag$ ... $tag$ body, where ';' ends its inner statements.
+            qsizetype j = i + 1;
+            while (j < n && (text[j].isLetterOrNumber() || text[j] == u'_'))
+                ++j;
+            if (j < n && text[j] == u'$') {
+                const qsizetype close = text.indexOf(text.mid(i, j - i + 1), j + 1);
+                i = close < 0 ? n : close + (j - i + 1);
+            } else {
+                i = j;
+            }
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+bool isBlankText(QStringView text)
+{
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
 std::atomic<int> connectionSerial{0};
 
 } // namespace
@@ -403,7 +453,9 @@ QSqlDatabase Connection::database() const
 
 bool Connection::isOpen() const
 {
-    return !m_qtName.isEmpty() && database().isOpen();
+    // A session the server dropped is still the host's open connection: the
+    // next statement opens it again.
+    return !m_qtName.isEmpty() && (m_lost || database().isOpen());
 }
 
 QString Connection::driverName() const
@@ -430,12 +482,75 @@ void Connection::Close()
     m_qtName.clear();
 }
 
+void Connection::checkOpen() const
+{
+    if (m_qtName.isEmpty())
+        throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
+template <class F>
+auto Connection::watched(F &&body) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (const ComError &e) {
+        if (e.description().startsWith(errtext::kConnectionLost))
+            throw;   // said already, by a statement inside this one
+        QString why;
+        if (!m_lost && !m_dialect->connectionLost(*this, &why))
+            throw;
+        // The driver's own text on a dead session is often empty or left
+        // over from an earlier error; the client library's is current.
+        m_lost = true;
+        why = why.trimmed();
+        throw ComError(errc::DatabaseError, kSource,
+                       why.isEmpty() ? errtext::kConnectionLost : errtext::kConnectionLost + QStringLiteral(": ") + why);
+    }
+}
+
+void Connection::reviveIfLost()
+{
+    if (m_inTransaction)
+        return;
+    if (m_lost || m_dialect->connectionLost(*this, nullptr))
+        reconnect();
+}
+
+void Connection::reconnect()
+{
+    m_lost = true;
+    m_dialect->close(*this);
+    m_statements.reset();
+    QSqlDatabase db = database();
+    db.close();
+    if (!db.open()) {
+        QString why = db.lastError().databaseText();
+        if (why.isEmpty())
+            why = db.lastError().driverText();
+        throw ComError(errc::DatabaseError, kSource, errtext::kConnectionLost + QStringLiteral(": ") + why.trimmed());
+    }
+    m_statements = std::make_unique<Statements>(db);
+    m_dialect->prepare(*this);
+    m_lost = false;
+}
+
 RecordsetPtr Connection::Execute(const QString &text, qint64 *recordsAffected)
 {
     if (recordsAffected)
         *recordsAffected = 0;
-    if (!m_statements)
-        throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
+    checkOpen();
+    reviveIfLost();
+    return watched([&] { return execute(text, recordsAffected); });
+}
+
+RecordsetPtr Connection::execute(const QString &text, qint64 *recordsAffected)
+{
+    if (isBlankText(text))
+        throwConnectionError(QStringLiteral("No statement to run: the command text is empty."));
+    // A second statement would run unseen by the dialect and the statement
+    // cache, and is how a spliced text turns into another statement.
+    if (text.contains(u';') && hasSecondStatement(text))
+        throwConnectionError(QStringLiteral("Only one statement is allowed in a command text."));
 
     QString name;
     std::vector<Parameter> args;
@@ -566,17 +681,19 @@ QString Connection::lockingRead(const QString &select) const
 
 void Connection::begin(bool forWrite)
 {
-    if (!m_statements)
-        throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
+    checkOpen();
     if (m_inTransaction)
         throwConnectionError(QStringLiteral("A transaction is already active on this connection; nested transactions are not supported."));
-    if (m_hook)
-        m_hook(QStringLiteral("BEGIN TRANSACTION"));
-    if (!forWrite || !m_dialect->beginWrite(*this)) {
-        QSqlDatabase db = database();
-        if (!db.transaction())
-            throwDatabaseError(db.lastError(), driverName());
-    }
+    reviveIfLost();
+    watched([&] {
+        if (m_hook)
+            m_hook(QStringLiteral("BEGIN TRANSACTION"));
+        if (!forWrite || !m_dialect->beginWrite(*this)) {
+            QSqlDatabase db = database();
+            if (!db.transaction())
+                throwDatabaseError(db.lastError(), driverName());
+        }
+    });
     m_inTransaction = true;
 }
 
@@ -584,11 +701,13 @@ void Connection::CommitTrans()
 {
     if (!m_inTransaction)
         throwConnectionError(QStringLiteral("No transaction is active: nothing to commit."));
-    if (m_hook)
-        m_hook(QStringLiteral("COMMIT TRANSACTION"));
-    QSqlDatabase db = database();
-    if (!db.commit())
-        throwDatabaseError(db.lastError(), driverName());
+    watched([&] {
+        if (m_hook)
+            m_hook(QStringLiteral("COMMIT TRANSACTION"));
+        QSqlDatabase db = database();
+        if (!db.commit())
+            throwDatabaseError(db.lastError(), driverName());
+    });
     m_inTransaction = false;
 }
 
@@ -598,21 +717,28 @@ void Connection::RollbackTrans()
         throwConnectionError(QStringLiteral("No transaction is active: nothing to roll back."));
     if (m_hook)
         m_hook(QStringLiteral("ROLLBACK TRANSACTION"));
-    QSqlDatabase db = database();
     // The transaction is over either way: a failed rollback leaves SQLite in
-    // autocommit, and a second attempt would only fail again.
+    // autocommit, and a second attempt would only fail again. A server that
+    // lost the session discarded the transaction with it.
     m_inTransaction = false;
+    if (m_lost || m_dialect->connectionLost(*this, nullptr)) {
+        m_lost = true;
+        return;
+    }
+    QSqlDatabase db = database();
     if (!db.rollback())
         throwDatabaseError(db.lastError(), driverName());
 }
 
 RecordsetPtr Connection::callProcedure(const QString &name, std::vector<Parameter> &parameters)
 {
-    if (!m_statements)
-        throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
-    if (m_hook)
-        m_hook(name);
-    return m_dialect->callProcedure(*this, name, parameters);
+    checkOpen();
+    reviveIfLost();
+    return watched([&] {
+        if (m_hook)
+            m_hook(name);
+        return m_dialect->callProcedure(*this, name, parameters);
+    });
 }
 
 } // namespace torvel

@@ -57,6 +57,10 @@ public:
 
     // Runs one statement. A statement that returns rows gives a fully fetched
     // record set; others give nullptr and report the rows they affected.
+    // Outside a transaction a session the server dropped is opened again
+    // first (same address, same login); inside one the statement fails, the
+    // server has discarded the transaction, and RollbackTrans ends it here.
+    // A failure on a lost session says so in its description.
     RecordsetPtr Execute(const QString &text, qint64 *recordsAffected = nullptr);
     // The key the database generated for the last insert on this connection.
     Variant lastInsertId() const;
@@ -96,12 +100,21 @@ private:
     Connection();
     void begin(bool forWrite);
     RecordsetPtr run(const QString &text, qint64 *recordsAffected, bool hookSeen = false);
+    RecordsetPtr execute(const QString &text, qint64 *recordsAffected);
+    void checkOpen() const;
+    // Before a statement outside a transaction: a dropped session is opened again.
+    void reviveIfLost();
+    void reconnect();
+    // Runs `body`; a failure on a lost session is raised again saying so.
+    template <class F>
+    auto watched(F &&body) -> decltype(body());
 
     QString m_connectionString;
     QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
     std::unique_ptr<Dialect> m_dialect;
     std::function<void(const QString &)> m_hook;
     bool m_inTransaction = false;
+    bool m_lost = false;   // the session is gone; the next statement outside a transaction reopens it
     Variant m_lastInsertId;
     std::unique_ptr<Statements> m_statements;
 };
@@ -200,6 +213,15 @@ public:
     // The suffix of the scripts written for this database: the host keeps
     // one schema per kind of database, schema_<suffix>.sql.
     virtual QString scriptSuffix() const = 0;
+
+    // True when the session behind the connection is gone (a server that
+    // restarted or dropped it); `why` gets the client library's own text.
+    // Asked between statements, it must send nothing.
+    virtual bool connectionLost(Connection &connection, QString *why) const
+    {
+        (void)connection, (void)why;
+        return false;
+    }
 
     // How a write hands back the key the database generated for it. Driver:
     // ask Qt's driver afterwards (SQLite's last row id). Returned: the text as

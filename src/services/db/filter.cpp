@@ -192,6 +192,8 @@ private:
 class Parser
 {
 public:
+    static constexpr int kMaxDepth = 100;
+
     Parser(const QString &text, const QStringList *fields) : m_lexer(text), m_fields(fields) { advance(); }
 
     filter::Node parseAll()
@@ -245,11 +247,16 @@ private:
     filter::Node primary()
     {
         if (m_tok.kind == Token::Kind::Open) {
+            // Each level costs stack here and again wherever the tree is
+            // walked; a host's text must not be able to overflow it.
+            if (++m_depth > kMaxDepth)
+                invalid(QStringLiteral("括号嵌套超过 %1 层").arg(kMaxDepth));
             advance();
             filter::Node inner = orExpr();
             if (m_tok.kind != Token::Kind::Close)
                 invalid(QStringLiteral("括号没有结束"));
             advance();
+            --m_depth;
             return inner;
         }
         return comparison();
@@ -307,6 +314,7 @@ private:
 
     Lexer m_lexer;
     const QStringList *m_fields;
+    int m_depth = 0;
     Token m_tok;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -11,6 +12,8 @@
 #include <QVariant>
 
 #include <algorithm>
+
+#include <libpq-fe.h>
 
 namespace torvel {
 
@@ -158,6 +161,31 @@ public:
         if (!query.hasQueryItem(QStringLiteral("connect_timeout")))
             options.append(QStringLiteral("connect_timeout=10"));
         database.setConnectOptions(options.join(QLatin1Char(';')));
+    }
+
+    bool connectionLost(Connection &connection, QString *why) const override
+    {
+        const QVariant handle = connection.database().driver()->handle();
+        // Qt names the handle's type by the struct behind libpq's typedef.
+        if (!handle.isValid()
+            || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+            return false;
+        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+        if (!conn)
+            return true;
+        // A server that shut the session down left its last message and the
+        // end of the stream on the socket: reading them, which sends nothing,
+        // is how the client library notices. The first read takes the
+        // message, the second meets the end.
+        for (int read = 0; read < 2 && PQstatus(conn) != CONNECTION_BAD; ++read) {
+            if (!PQconsumeInput(conn))
+                break;
+        }
+        if (PQstatus(conn) != CONNECTION_BAD)
+            return false;
+        if (why)
+            *why = QString::fromUtf8(PQerrorMessage(conn));
+        return true;
     }
 
     void prepare(Connection &connection) override

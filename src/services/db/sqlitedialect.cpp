@@ -51,7 +51,7 @@ sqlite3 *nativeHandle(const QSqlDatabase &db)
 [[noreturn]] void throwSqlite(sqlite3 *db, int rc)
 {
     const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    throw ComError(rc, QStringLiteral("QSQLITE"), text);
+    throw ComError(rc, QStringLiteral("QSQLITE"), sqliteErrorText(rc, text));
 }
 
 // ---------------------------------------------------------------------------
@@ -406,7 +406,7 @@ Variant columnValue(sqlite3_stmt *statement, int column)
 
 [[noreturn]] void throwStatementError(sqlite3 *db, sqlite3_stmt *statement, int rc)
 {
-    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    const QString message = sqliteErrorText(rc, QString::fromUtf8(sqlite3_errmsg(db)));
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
     throw ComError(rc, QStringLiteral("QSQLITE"), message);
@@ -428,6 +428,10 @@ public:
             if (path.startsWith(QLatin1String("//")))   // "sqlite:///abs/path"
                 path = path.mid(2);
         }
+        // An empty name would open a private temporary database and report success.
+        if (path.trimmed().isEmpty())
+            throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.Connection"),
+                           QStringLiteral("No database file is named in the connection string."));
         database.setDatabaseName(path);
         // Another connection (the host's, a test's) may hold the write lock
         // for a moment; waiting beats failing a save.
@@ -446,9 +450,11 @@ public:
             throwSqlite(db, rc);
         // The host's database declared no foreign keys; WAL lets a reader
         // (the host) and the writer (a save) work side by side, and NORMAL
-        // sync is safe under WAL.
-        rc = sqlite3_exec(db, "PRAGMA foreign_keys=OFF; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
-                          nullptr, nullptr, nullptr);
+        // sync is safe under WAL. A file the user may only read keeps the
+        // journal it has: switching would be a write, and reading needs none.
+        rc = sqlite3_exec(db, "PRAGMA foreign_keys=OFF; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK && sqlite3_db_readonly(db, "main") != 1)
+            rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK)
             throwSqlite(db, rc);
         m_db = db;
@@ -705,6 +711,13 @@ private:
 std::unique_ptr<Dialect> createSqliteDialect()
 {
     return std::make_unique<SqliteDialect>();
+}
+
+QString sqliteErrorText(int code, const QString &message)
+{
+    if ((code & 0xff) == SQLITE_READONLY)
+        return errtext::kReadOnlyDatabase + message;
+    return message;
 }
 
 bool sqliteShape(const QString &text, QString *shape)

@@ -14,4 +14,8 @@ std::unique_ptr<Dialect> createSqliteDialect();
 // for a statement that always runs from its text. Exposed for tests.
 bool sqliteShape(const QString &text, QString *shape);
 
+// The description of a failure with SQLite's result code: its own message,
+// led by a plain statement when the file may only be read.
+QString sqliteErrorText(int code, const QString &message);
+
 } // namespace torvel

@@ -221,8 +221,10 @@ static bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-bool parseNumber(QStringView text, double &out)
+bool parseNumber(QStringView text, double &out, bool *outOfRange)
 {
+    if (outOfRange)
+        *outOfRange = false;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && isBlank(text[i]))
@@ -270,8 +272,11 @@ bool parseNumber(QStringView text, double &out)
     if (i != end)
         return false;
     const double v = ascii.value();
-    if (!std::isfinite(v))
+    if (!std::isfinite(v)) {
+        if (outOfRange)
+            *outOfRange = true;
         return false;
+    }
     out = v == 0.0 ? 0.0 : v;
     return true;
 }

@@ -35,8 +35,9 @@ QString integerText(int64_t value);
 
 // A whole text that is a number: blanks around it, a sign, digits (with ','
 // between digits of the integer part), one point, an exponent. False when the
-// text is anything else or the number overflows a double.
-bool parseNumber(QStringView text, double &out);
+// text is anything else or the number overflows a double; outOfRange tells
+// the second from the first.
+bool parseNumber(QStringView text, double &out, bool *outOfRange = nullptr);
 
 // The platform's leading-number parse; may return an infinity for a text
 // beyond the range of a double, which the caller reports.

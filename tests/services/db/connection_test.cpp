@@ -7,10 +7,17 @@
 #include "services/db/sqltext.h"
 #include "dbfixture.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace torvel;
 
@@ -271,8 +278,83 @@ TEST(Connection, EachConnectionHasItsOwnQtName)
 TEST(Connection, UnknownSchemeOrUnopenableFileIsAClearError)
 {
     EXPECT_THROW(Connection::open(QStringLiteral("oracle://scott@db/x")), ComError);
-    EXPECT_FALSE(test::errorOf([] { Connection::open(QStringLiteral("sqlite:/nonexistent-dir/sub/x.db")); })
-                     .description().isEmpty());
+    // Without a name SQLite would open a private temporary database.
+    for (const char *address : {"sqlite:/nonexistent-dir/sub/x.db", "", "  ", "sqlite:"}) {
+        SCOPED_TRACE(address);
+        EXPECT_FALSE(test::errorOf([&] { Connection::open(QString::fromUtf8(address)); }).description().isEmpty());
+    }
+}
+
+TEST_P(SqliteConnection, OneStatementPerTextAndNoneIsAnError)
+{
+    const struct
+    {
+        const char *sql;
+        const char *error;   // nullptr: runs
+    } cases[] = {
+        {"", "empty"},
+        {" \n ", "empty"},
+        {"INSERT t_Item(FItemID) VALUES (1); INSERT t_Item(FItemID) VALUES (2)", "Only one statement"},
+        {"SELECT 1;DELETE FROM t_Item", "Only one statement"},
+        {"INSERT t_Item(FItemID,FName) VALUES (3,'a;b') ; ", nullptr},
+        {"INSERT t_Item(FItemID,FName) VALUES (4,'it''s; x') -- the end; really", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sql);
+        if (c.error)
+            EXPECT_TRUE(test::errorOf([&] { cnn->Execute(QString::fromUtf8(c.sql)); })
+                            .description().contains(QLatin1String(c.error)));
+        else
+            cnn->Execute(QString::fromUtf8(c.sql));
+    }
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), 2);
+}
+
+// Root may write any file: the checks run in a child as a user who may not.
+TEST(Connection, AFileTheUserMayOnlyReadOpensAndRefusesWrites)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ro.db"));
+    {
+        ConnectionPtr c = Connection::open(path);
+        c->Execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        c->Execute(QStringLiteral("CREATE TABLE t_Item (FItemID INTEGER PRIMARY KEY, FName TEXT)"));
+        c->Execute(QStringLiteral("INSERT t_Item(FItemID,FName) VALUES (1,'a')"));
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(90);
+        int result = 0;
+        try {
+            ConnectionPtr c = Connection::open(path);
+            if (c->Execute(QStringLiteral("SELECT FName FROM t_Item WHERE FItemID=1"))->Fields(0).toString() != QLatin1String("a"))
+                result = 91;
+            c->BeginTrans();
+            const QString why = test::errorOf([&] {
+                c->Execute(QStringLiteral("UPDATE t_Item SET FName='b' WHERE FItemID=1"));
+            }).description();
+            c->RollbackTrans();
+            if (!why.startsWith(errtext::kReadOnlyDatabase))
+                result = 92;
+        } catch (const ComError &e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            result = 93;
+        }
+        _exit(result);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    // 91 read nothing, 92 the write was not refused as read-only, 93 the file did not open
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Connection::open(path)->Execute(QStringLiteral("SELECT FName FROM t_Item"))->Fields(0).toString(),
+              QStringLiteral("a"));
 }
 
 TEST_P(SqliteConnection, TransactionMisuseIsAnError)

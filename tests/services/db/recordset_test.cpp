@@ -165,6 +165,20 @@ TEST(RecordsetFilter, RejectsUnreadableCriteriaAndShowsNoRow)
     }
 }
 
+TEST(RecordsetFilter, RefusesNestingDeeperThanTheParserAllows)
+{
+    const auto nested = [](int depth) -> QString {
+        return QString(depth, u'(') + QStringLiteral("FItemID=3") + QString(depth, u')');
+    };
+    Recordset rs = items();
+    rs.setFilter(nested(100));
+    EXPECT_EQ(visibleIds(rs), std::vector<int>{3});
+    // Deep enough to overflow the stack of a parser without a limit.
+    EXPECT_EQ(errorNumber([&] { rs.setFilter(nested(101)); }), errc::InvalidFilter);
+    EXPECT_EQ(errorNumber([&] { rs.setFilter(nested(500000)); }), errc::InvalidFilter);
+    EXPECT_EQ(rs.RecordCount(), 0);
+}
+
 TEST(RecordsetFilter, AppliesToTheWholeSetAndBlankTextRemovesIt)
 {
     Recordset rs = items();
