@@ -107,7 +107,8 @@ TEST(StatementShape, ValuesAreLiftedOnlyWhereTheyAreValues)
         const char *shape;   // nullptr: never cached
     } cases[] = {
         {"SELECT * FROM t WHERE a=1 AND b='x''y' AND c=-2.5e3", "SELECT * FROM t WHERE a=? AND b=? AND c=-?"},
-        {"SELECT 1, 'a', x+2 FROM t WHERE a=2 ORDER BY 1 LIMIT 5", "SELECT 1, 'a', x+2 FROM t WHERE a=? ORDER BY 1 LIMIT 5"},
+        {"SELECT 1, 'a', x+2 FROM t WHERE a=2 ORDER BY 1", "SELECT 1, 'a', x+2 FROM t WHERE a=? ORDER BY 1"},
+        {"SELECT a FROM t WHERE a=2 ORDER BY a LIMIT 5", nullptr},
         {"SELECT a FROM t WHERE (a IN (1,'2') OR b LIKE 'x%') GROUP BY 2 HAVING count(*)>1",
          "SELECT a FROM t WHERE (a IN (?,?) OR b LIKE ?) GROUP BY 2 HAVING count(*)>1"},
         {"SELECT count(*) FILTER (WHERE a=1) FROM t", "SELECT count(*) FILTER (WHERE a=1) FROM t"},
