@@ -79,6 +79,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
             return true;
         }
         grd.setMaxRows(rs->RecordCount() + 1);
+        const GridModel::Batch oneNotice(grd);
         // The cell settings below address single cells, whatever block the
         // caller left marked.
         struct BlockModeOff
