@@ -10,6 +10,7 @@
 // own and drops it at the end.
 
 #include "benchdata.h"
+#include "latencyproxy.h"
 
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
@@ -136,7 +137,7 @@ Database &database()
         }
         d->cnn = Connection::open(benchConnectionString());
         host::createSchema(*d->cnn);
-        for (int lines : {10, 1000, 10000})
+        for (int lines : {10, 100, 1000, 10000})
             d->bomOfLines[lines] = addScaleBom(*d->cnn, lines == 10 ? kLookupRows : 12000, lines);
         d->raw = std::make_unique<Raw>();
         d->raw->exec("INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) "
@@ -277,6 +278,45 @@ void BM_PgAddFloor(benchmark::State &state)
 }
 
 // ---------------------------------------------------------------------------
+// Saving over a slow network: the same server behind a relay that holds every
+// chunk 5 ms each way, so each round trip costs 10 ms more than on loopback.
+// The count of round trips a save costs is its time over 10 ms.
+
+constexpr std::chrono::milliseconds kProxyDelay{5};
+
+ConnectionPtr proxiedConnection(const LatencyProxy &proxy)
+{
+    QUrl url(benchConnectionString());
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(proxy.port());
+    return Connection::open(url.toString());
+}
+
+void BM_PgUpdateThroughProxy(benchmark::State &state)
+{
+    Database &d = database();
+    const QUrl target(server());
+    LatencyProxy proxy("127.0.0.1", uint16_t(target.port(5432)), kProxyDelay);
+    ConnectionPtr cnn = proxiedConnection(proxy);
+    LoadedBom loaded = loadBom(*cnn, d.bomOfLines.at(int(state.range(0))));
+    timeUpdate(state, loaded);
+    loaded = LoadedBom();
+    cnn->Close();
+}
+
+void BM_PgAddThroughProxy(benchmark::State &state)
+{
+    Database &d = database();
+    const QUrl target(server());
+    LatencyProxy proxy("127.0.0.1", uint16_t(target.port(5432)), kProxyDelay);
+    ConnectionPtr cnn = proxiedConnection(proxy);
+    LoadedBom loaded = loadBom(*cnn, d.bomOfLines.at(int(state.range(0))));
+    timeAdd(state, loaded, [&d](int32_t id) { removeBom(d, id); });
+    loaded = LoadedBom();
+    cnn->Close();
+}
+
+// ---------------------------------------------------------------------------
 // Lookups over 100,000 items, units and system types
 
 // The first generated items are S.1 to S.100000.
@@ -327,6 +367,8 @@ BENCHMARK(BM_PgAdd)->Apply(saveArgs);
 BENCHMARK(BM_PgAddFloor)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdate)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdateFloor)->Apply(saveArgs);
+BENCHMARK(BM_PgUpdateThroughProxy)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PgAddThroughProxy)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_TEMPLATE(BM_PgLookup, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookupFloor, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookup, Unit)->Apply(lookupArgs);
