@@ -203,6 +203,8 @@ bool BOM::Add(GridModel &grd)
         }
         prefix = bomtext::kAddError;
         writeLines(cnn, grd, newId);
+        // A line the server refuses is reported as a line, not as the commit.
+        cnn.flushWrites();
         prefix = bomtext::kSaveError;
         transaction.commit();
         BomID = newId;
@@ -238,8 +240,10 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
             throw ComError(errc::DatabaseError, QStringLiteral("TORVEL"), bomtext::kBomGone);
         prefix = bomtext::kDeleteError;
         cnn.Execute(QStringLiteral("DELETE FROM COM_BOM_Child  WHERE FBOMID=") + sqlNumber(BomID));
+        cnn.flushWrites();
         prefix = bomtext::kAddError;
         writeLines(cnn, grd, BomID);
+        cnn.flushWrites();
         prefix = bomtext::kSaveError;
         transaction.commit();
     } catch (const ComError &e) {

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <optional>
+#include <utility>
 #include <limits>
 
 namespace torvel {
@@ -406,6 +407,7 @@ void Connection::Close()
 {
     if (m_qtName.isEmpty())
         return;
+    m_deferred.clear();
     if (m_inTransaction) {
         m_inTransaction = false;
         database().rollback();
@@ -433,6 +435,7 @@ RecordsetPtr Connection::Execute(const QString &text, qint64 *recordsAffected)
     if (parseProcedureCall(text, &name, &args)) {
         if (m_hook)
             m_hook(text);
+        flushDeferred();
         return m_dialect->callProcedure(*this, name, args);
     }
     // The hook sees the text as it runs before the dialect's own means run it.
@@ -443,15 +446,42 @@ RecordsetPtr Connection::Execute(const QString &text, qint64 *recordsAffected)
         m_hook(translated);
     }
     RecordsetPtr rows;
-    if (m_dialect->runShaped(*this, text, recordsAffected, &m_lastInsertId, &rows))
+    if (m_deferred.isEmpty() && m_dialect->runShaped(*this, text, recordsAffected, &m_lastInsertId, &rows))
         return rows;
     return run(hooked ? translated : m_dialect->translate(text), recordsAffected, hooked);
+}
+
+void Connection::flushDeferred()
+{
+    if (m_deferred.isEmpty() || m_flushing)
+        return;
+    const QStringList texts = std::exchange(m_deferred, QStringList());
+    m_flushing = true;
+    struct Done
+    {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_flushing};
+    m_dialect->runDeferred(*this, texts);
+}
+
+void Dialect::runDeferred(Connection &connection, const QStringList &translatedTexts)
+{
+    for (const QString &text : translatedTexts)
+        connection.run(text, nullptr, true);
 }
 
 RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected, bool hookSeen)
 {
     if (m_hook && !hookSeen)
         m_hook(text);
+    if (!m_flushing) {
+        if (m_inTransaction && !recordsAffected && m_dialect->defersWrite(text)) {
+            m_deferred.append(text);
+            return nullptr;
+        }
+        flushDeferred();
+    }
     if (m_dialect->runDirect(*this, text, recordsAffected, &m_lastInsertId))
         return nullptr;
 
@@ -560,6 +590,9 @@ void Connection::CommitTrans()
         throwConnectionError(QStringLiteral("No transaction is active: nothing to commit."));
     if (m_hook)
         m_hook(QStringLiteral("COMMIT TRANSACTION"));
+    // A failing write still waiting fails the commit; the transaction stays
+    // open, so its owner rolls it back.
+    flushDeferred();
     QSqlDatabase db = database();
     if (!db.commit())
         throwDatabaseError(db.lastError(), driverName());
@@ -572,6 +605,7 @@ void Connection::RollbackTrans()
         throwConnectionError(QStringLiteral("No transaction is active: nothing to roll back."));
     if (m_hook)
         m_hook(QStringLiteral("ROLLBACK TRANSACTION"));
+    m_deferred.clear();
     QSqlDatabase db = database();
     // The transaction is over either way: a failed rollback leaves SQLite in
     // autocommit, and a second attempt would only fail again.
@@ -586,6 +620,7 @@ RecordsetPtr Connection::callProcedure(const QString &name, std::vector<Paramete
         throw ComError(errc::ObjectClosed, kSource, QStringLiteral("Operation is not allowed when the object is closed."));
     if (m_hook)
         m_hook(name);
+    flushDeferred();
     return m_dialect->callProcedure(*this, name, parameters);
 }
 

@@ -4,6 +4,7 @@
 #include "services/com/variant.h"
 
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 
@@ -61,6 +62,11 @@ public:
     // The key the database generated for the last insert on this connection.
     Variant lastInsertId() const;
 
+    // Sends the writes of this transaction still waiting to go to the server
+    // together (Dialect::defersWrite) now, so that a failure among them is
+    // raised here rather than at the next read or the commit.
+    void flushWrites() { flushDeferred(); }
+
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
@@ -84,10 +90,12 @@ public:
     void setStatementHook(std::function<void(const QString &text)> hook) { m_hook = std::move(hook); }
 
 private:
+    friend class Dialect;   // runs deferred writes through run()
     struct Statements;   // the reusable query, kept out of this header
 
     Connection();
     RecordsetPtr run(const QString &text, qint64 *recordsAffected, bool hookSeen = false);
+    void flushDeferred();
 
     QString m_connectionString;
     QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
@@ -96,6 +104,8 @@ private:
     bool m_inTransaction = false;
     Variant m_lastInsertId;
     std::unique_ptr<Statements> m_statements;
+    QStringList m_deferred;   // writes of this transaction not yet sent
+    bool m_flushing = false;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
@@ -169,6 +179,22 @@ public:
     }
     // Called before the database closes: releases what prepare() made.
     virtual void close(Connection &connection) { (void)connection; }
+
+    // Writes nobody reads a result of may travel to a server together. Inside
+    // a transaction, a statement (translated) this says yes to, run without
+    // asking for the rows it affected, waits until the next statement whose
+    // result is read, a procedure call or the commit; then the waiting writes
+    // go in order, in one round trip (runDeferred). The embedded database has
+    // no round trips and keeps every statement on its own.
+    virtual bool defersWrite(const QString &translatedText) const
+    {
+        (void)translatedText;
+        return false;
+    }
+    // Runs the waiting writes in order and throws the first failure, with the
+    // text that statement would have failed with on its own. The default runs
+    // them one by one.
+    virtual void runDeferred(Connection &connection, const QStringList &translatedTexts);
 
     // The condition that `column` holds `text` anywhere, ignoring case as the
     // host's server does (a pick list's "contains" search). The default
