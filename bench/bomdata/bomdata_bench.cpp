@@ -1,5 +1,5 @@
 // The data layer against its floor: loading, adding and updating BOMs of 10,
-// 1,000 and 10,000 lines, and the four lookups over 1,000, 100,000 and
+// 1,000 and 10,000 lines on a small and on a million-item database, and the four lookups over 1,000, 100,000 and
 // 1,000,000 rows, each beside the same database work done with the raw SQLite
 // C API and prepared statements. The BOM database is built once per process in
 // a temporary folder; the lookup databases are kept between runs (see
@@ -76,7 +76,10 @@ Rows readAll(const Stmt &stmt)
 }
 
 // ---------------------------------------------------------------------------
-// The BOM database: three BOMs of 10, 1,000 and 10,000 lines over 12,000 items.
+// The BOM databases: three BOMs of 10, 1,000 and 10,000 lines, over about
+// 36,000 items (each BOM over items of its own) or over a million (the size of
+// a real master table, where every index is deeper). The second argument of
+// the load and save benchmarks picks one: 0 the small, 1 the million.
 
 struct BomDatabase
 {
@@ -86,30 +89,38 @@ struct BomDatabase
     std::map<int, int32_t> bomOfLines;   // lines -> BOM id
 };
 
-BomDatabase &bomDatabase()
+BomDatabase *makeBomDatabase(const QString &name, const std::map<int, int> &itemsOfLines)
 {
-    static BomDatabase *db = [] {
-        auto *d = new BomDatabase;
-        d->path = tempDir().filePath(QStringLiteral("boms.db"));
-        d->cnn = Connection::open(d->path);
-        host::createSchema(*d->cnn);
-        for (int lines : {10, 1000, 10000})
-            d->bomOfLines[lines] = addScaleBom(*d->cnn, 12000, lines);
-        d->raw = rawOpen(d->path);
-        return d;
-    }();
-    return *db;
+    auto *d = new BomDatabase;
+    d->path = tempDir().filePath(name);
+    d->cnn = Connection::open(d->path);
+    host::createSchema(*d->cnn);
+    for (const auto &[lines, items] : itemsOfLines)
+        d->bomOfLines[lines] = addScaleBom(*d->cnn, items, lines);
+    d->raw = rawOpen(d->path);
+    return d;
+}
+
+BomDatabase &bomDatabase(const benchmark::State &state)
+{
+    if (state.range(1) == 0) {
+        static BomDatabase *small = makeBomDatabase(QStringLiteral("boms.db"), {{10, 12000}, {1000, 12000}, {10000, 12000}});
+        return *small;
+    }
+    static BomDatabase *million =
+        makeBomDatabase(QStringLiteral("boms-million.db"), {{10, 1000}, {1000, 10000}, {10000, 989000}});
+    return *million;
 }
 
 void BM_Load(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     timeLoad(state, *d.cnn, d.bomOfLines.at(int(state.range(0))));
 }
 
 void BM_LoadFloor(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     const int32_t id = d.bomOfLines.at(int(state.range(0)));
     // The data layer's own load statements, with the id as a parameter.
     Stmt header(d.raw, (bomsql::kHeaderQueryHead + QLatin1Char('?')).toUtf8().constData());
@@ -171,7 +182,7 @@ const char *kInsertLineSql = "INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FRep
 
 void BM_Update(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     LoadedBom loaded = load(d, int(state.range(0)));
     timeUpdate(state, loaded);
 }
@@ -185,7 +196,7 @@ void BM_UpdateUncompared(benchmark::State &state)
 
 void BM_UpdateFloor(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     const int32_t id = d.bomOfLines.at(int(state.range(0)));
     const std::vector<StoredLine> lines = storedLines(d, id);
     Stmt begin(d.raw, "BEGIN");
@@ -219,7 +230,7 @@ void BM_UpdateFloor(benchmark::State &state)
 
 void BM_Add(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     LoadedBom loaded = load(d, int(state.range(0)));
     timeAdd(state, loaded, [&d](int32_t bomId) {
         const QString id = QString::number(bomId);
@@ -230,7 +241,7 @@ void BM_Add(benchmark::State &state)
 
 void BM_AddFloor(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     const std::vector<StoredLine> lines = storedLines(d, d.bomOfLines.at(int(state.range(0))));
     Stmt begin(d.raw, "BEGIN");
     Stmt commit(d.raw, "COMMIT");
@@ -430,7 +441,11 @@ void BM_UnitLookupWholeTable(benchmark::State &state)
 
 void saveArgs(benchmark::internal::Benchmark *b)
 {
-    b->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+    b->ArgNames({"lines", "million_items"});
+    for (int items : {0, 1})
+        for (int lines : {10, 1000, 10000})
+            b->Args({lines, items});
+    b->Unit(benchmark::kMillisecond);
 }
 
 void lookupArgs(benchmark::internal::Benchmark *b)

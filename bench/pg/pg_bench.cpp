@@ -10,6 +10,7 @@
 // own and drops it at the end.
 
 #include "benchdata.h"
+#include "latencyproxy.h"
 
 #include "bomdata/bom.h"
 #include "hostdb/hostdb.h"
@@ -137,7 +138,7 @@ Database &database()
         }
         d->cnn = Connection::open(benchConnectionString());
         host::createSchema(*d->cnn);
-        for (int lines : {10, 1000, 10000})
+        for (int lines : {10, 100, 1000, 10000})
             d->bomOfLines[lines] = addScaleBom(*d->cnn, lines == 10 ? kLookupRows : 12000, lines);
         d->raw = std::make_unique<Raw>();
         d->raw->exec("INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID) "
@@ -234,6 +235,27 @@ void BM_PgUpdateFloor(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The same statements with every line write in one text: the fewest round
+// trips a client can make for this save (begin, header, lines, commit).
+void BM_PgUpdatePipelinedFloor(benchmark::State &state)
+{
+    Database &d = database();
+    LoadedBom loaded = load(d, int(state.range(0)));
+    const std::vector<std::string> texts = recorded(*d.cnn, [&] { loaded.bom->Update(*loaded.grid); });
+    if (texts.size() != size_t(state.range(0)) + 4)
+        die(QStringLiteral("update sent %1 statements").arg(texts.size()));
+    std::string lines;
+    for (size_t i = 2; i + 1 < texts.size(); ++i)
+        lines += texts[i] + ";\n";
+    for (auto _ : state) {
+        d.raw->exec(texts[0]);
+        d.raw->exec(texts[1]);
+        d.raw->exec(lines);
+        d.raw->exec(texts.back());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 void removeBom(Database &d, int32_t id)
 {
     d.raw->exec("DELETE FROM COM_BOM_Child WHERE FBOMID=" + std::to_string(id));
@@ -283,6 +305,45 @@ void BM_PgAddFloor(benchmark::State &state)
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// ---------------------------------------------------------------------------
+// Saving over a slow network: the same server behind a relay that holds every
+// chunk 5 ms each way, so each round trip costs 10 ms more than on loopback.
+// The count of round trips a save costs is its time over 10 ms.
+
+constexpr std::chrono::milliseconds kProxyDelay{5};
+
+ConnectionPtr proxiedConnection(const LatencyProxy &proxy)
+{
+    QUrl url(benchConnectionString());
+    url.setHost(QStringLiteral("127.0.0.1"));
+    url.setPort(proxy.port());
+    return Connection::open(url.toString());
+}
+
+void BM_PgUpdateThroughProxy(benchmark::State &state)
+{
+    Database &d = database();
+    const QUrl target(server());
+    LatencyProxy proxy("127.0.0.1", uint16_t(target.port(5432)), kProxyDelay);
+    ConnectionPtr cnn = proxiedConnection(proxy);
+    LoadedBom loaded = loadBom(*cnn, d.bomOfLines.at(int(state.range(0))));
+    timeUpdate(state, loaded);
+    loaded = LoadedBom();
+    cnn->Close();
+}
+
+void BM_PgAddThroughProxy(benchmark::State &state)
+{
+    Database &d = database();
+    const QUrl target(server());
+    LatencyProxy proxy("127.0.0.1", uint16_t(target.port(5432)), kProxyDelay);
+    ConnectionPtr cnn = proxiedConnection(proxy);
+    LoadedBom loaded = loadBom(*cnn, d.bomOfLines.at(int(state.range(0))));
+    timeAdd(state, loaded, [&d](int32_t id) { removeBom(d, id); });
+    loaded = LoadedBom();
+    cnn->Close();
 }
 
 // ---------------------------------------------------------------------------
@@ -389,6 +450,9 @@ BENCHMARK(BM_PgUpdateUncompared)->Apply(saveArgs);
 BENCHMARK(BM_PgUpdateFloor)->Apply(saveArgs);
 BENCHMARK(BM_PgSaveNotes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PgSaveNotesFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PgUpdatePipelinedFloor)->Apply(saveArgs);
+BENCHMARK(BM_PgUpdateThroughProxy)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PgAddThroughProxy)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK_TEMPLATE(BM_PgLookup, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookupFloor, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_PgLookup, Unit)->Apply(lookupArgs);

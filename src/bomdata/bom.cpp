@@ -224,6 +224,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
             return true;
         }
         grd.setMaxRows(rs->RecordCount() + 1);
+        const GridModel::Batch oneNotice(grd);
         // The cell settings below address single cells, whatever block the
         // caller left marked.
         struct BlockModeOff
@@ -354,6 +355,8 @@ bool BOM::Add(GridModel &grd)
         prefix = bomtext::kAddError;
         StoredBom written = headerFingerprint();
         writeLines(cnn, grd, newId, &written);
+        // A line the server refuses is reported as a line, not as the commit.
+        cnn.flushWrites();
         prefix = bomtext::kSaveError;
         transaction.commit();
         BomID = newId;
@@ -397,9 +400,11 @@ bool BOM::Update(GridModel &grd, int /*unused*/)
             throw ComError(errc::DatabaseError, QStringLiteral("TORVEL"), bomtext::kBomGone);
         prefix = bomtext::kDeleteError;
         cnn.Execute(QStringLiteral("DELETE FROM COM_BOM_Child  WHERE FBOMID=") + sqlNumber(BomID));
+        cnn.flushWrites();
         prefix = bomtext::kAddError;
         StoredBom written = headerFingerprint();
         writeLines(cnn, grd, BomID, &written);
+        cnn.flushWrites();
         prefix = bomtext::kSaveError;
         transaction.commit();
         m_fingerprint = std::move(written);

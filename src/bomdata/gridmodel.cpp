@@ -216,13 +216,53 @@ void GridModel::emitRegionChanged(const Region &r)
 {
     if (r.isEmpty() || m_maxRows == 0)
         return;
+    if (m_batchDepth > 0) {
+        widenPending(r.col1, r.col2, r.row1, r.row2);
+        return;
+    }
     Q_EMIT dataChanged(index(r.row1 - 1, r.col1 - 1), index(r.row2 - 1, r.col2 - 1));
 }
 
 void GridModel::emitCellChanged(int col, int row)
 {
+    if (m_batchDepth > 0) {
+        widenPending(col, col, row, row);
+        return;
+    }
     const QModelIndex i = index(row - 1, col - 1);
     Q_EMIT dataChanged(i, i);
+}
+
+void GridModel::widenPending(int col1, int col2, int row1, int row2)
+{
+    if (m_pending.isEmpty()) {
+        m_pending = Region{col1, col2, row1, row2};
+        return;
+    }
+    m_pending.col1 = std::min(m_pending.col1, col1);
+    m_pending.col2 = std::max(m_pending.col2, col2);
+    m_pending.row1 = std::min(m_pending.row1, row1);
+    m_pending.row2 = std::max(m_pending.row2, row2);
+}
+
+void GridModel::endBatch()
+{
+    if (--m_batchDepth > 0)
+        return;
+    Region r = m_pending;
+    m_pending = Region{};
+    // Rows or columns may have gone since the change was gathered.
+    r.col2 = std::min(r.col2, m_maxCols);
+    r.row2 = std::min(r.row2, m_maxRows);
+    emitRegionChanged(r);
+}
+
+bool GridModel::isNumber(int col, int row) const
+{
+    const auto &cell = m_cells[size_t(row - 1)][size_t(col - 1)].format;
+    if (cell && cell->number)
+        return *cell->number;
+    return m_columns[size_t(col - 1)].format.number.value_or(false);
 }
 
 // ---- properties of the addressed cell ---------------------------------------
@@ -294,14 +334,23 @@ void GridModel::setValue(const QString &text)
 
 void GridModel::setValue(double number)
 {
-    setValue(numberText(number));
+    // The plain text of a double is already what a number cell keeps (it
+    // reads back to the same text), so it needs no second parse.
+    const Region r = addressed();
+    if (r.isEmpty())
+        return;
+    const QString text = numberText(number);
+    for (int rw = r.row1; rw <= r.row2; ++rw)
+        for (int c = r.col1; c <= r.col2; ++c)
+            m_cells[size_t(rw - 1)][size_t(c - 1)].text = text;
+    emitRegionChanged(r);
 }
 
 // ---- cells -----------------------------------------------------------------
 
 QString GridModel::storedText(int col, int row, const QString &text) const
 {
-    if (!text.isEmpty() && effective(col, row).number.value_or(false)) {
+    if (!text.isEmpty() && isNumber(col, row)) {
         if (const auto v = parseNumber(text))
             return numberText(*v);
     }

@@ -318,3 +318,28 @@ TEST(GridModel, ItemModelRolesAndHeaders)
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_FALSE(m.isColHidden(20));
 }
+
+// Under a batch the changes reach a view as one notice covering every changed
+// cell, sent when the outermost batch ends, never one per cell.
+TEST(GridModel, BatchAnnouncesItsChangesOnceAsOneBlock)
+{
+    GridModel m(6, 5);
+    QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
+    {
+        const GridModel::Batch outer(m);
+        m.SetText(2, 4, QStringLiteral("a"));
+        {
+            const GridModel::Batch inner(m);
+            at(m, 5, 2).setLock(true);
+        }
+        m.SetText(3, 3, QStringLiteral("b"));
+        EXPECT_EQ(changed.count(), 0);
+    }
+    ASSERT_EQ(changed.count(), 1);
+    const auto topLeft = changed.at(0).at(0).value<QModelIndex>();
+    const auto bottomRight = changed.at(0).at(1).value<QModelIndex>();
+    EXPECT_EQ(std::pair(topLeft.row(), topLeft.column()), std::pair(1, 1));
+    EXPECT_EQ(std::pair(bottomRight.row(), bottomRight.column()), std::pair(3, 4));
+    m.SetText(1, 1, QStringLiteral("c"));
+    EXPECT_EQ(changed.count(), 2);
+}

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <optional>
+#include <utility>
 #include <limits>
 
 namespace torvel {
@@ -467,6 +468,7 @@ void Connection::Close()
 {
     if (m_qtName.isEmpty())
         return;
+    m_deferred.clear();
     if (m_inTransaction) {
         m_inTransaction = false;
         database().rollback();
@@ -557,6 +559,7 @@ RecordsetPtr Connection::execute(const QString &text, qint64 *recordsAffected)
     if (parseProcedureCall(text, &name, &args)) {
         if (m_hook)
             m_hook(text);
+        flushDeferred();
         return m_dialect->callProcedure(*this, name, args);
     }
     // The hook sees the text as it runs before the dialect's own means run it.
@@ -567,15 +570,42 @@ RecordsetPtr Connection::execute(const QString &text, qint64 *recordsAffected)
         m_hook(translated);
     }
     RecordsetPtr rows;
-    if (m_dialect->runShaped(*this, text, recordsAffected, &m_lastInsertId, &rows))
+    if (m_deferred.isEmpty() && m_dialect->runShaped(*this, text, recordsAffected, &m_lastInsertId, &rows))
         return rows;
     return run(hooked ? translated : m_dialect->translate(text), recordsAffected, hooked);
+}
+
+void Connection::flushDeferred()
+{
+    if (m_deferred.isEmpty() || m_flushing)
+        return;
+    const QStringList texts = std::exchange(m_deferred, QStringList());
+    m_flushing = true;
+    struct Done
+    {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_flushing};
+    m_dialect->runDeferred(*this, texts);
+}
+
+void Dialect::runDeferred(Connection &connection, const QStringList &translatedTexts)
+{
+    for (const QString &text : translatedTexts)
+        connection.run(text, nullptr, true);
 }
 
 RecordsetPtr Connection::run(const QString &text, qint64 *recordsAffected, bool hookSeen)
 {
     if (m_hook && !hookSeen)
         m_hook(text);
+    if (!m_flushing) {
+        if (m_inTransaction && !recordsAffected && m_dialect->defersWrite(text)) {
+            m_deferred.append(text);
+            return nullptr;
+        }
+        flushDeferred();
+    }
     if (m_dialect->runDirect(*this, text, recordsAffected, &m_lastInsertId))
         return nullptr;
 
@@ -704,6 +734,9 @@ void Connection::CommitTrans()
     watched([&] {
         if (m_hook)
             m_hook(QStringLiteral("COMMIT TRANSACTION"));
+        // A failing write still waiting fails the commit; the transaction
+        // stays open, so its owner rolls it back.
+        flushDeferred();
         QSqlDatabase db = database();
         if (!db.commit())
             throwDatabaseError(db.lastError(), driverName());
@@ -717,6 +750,7 @@ void Connection::RollbackTrans()
         throwConnectionError(QStringLiteral("No transaction is active: nothing to roll back."));
     if (m_hook)
         m_hook(QStringLiteral("ROLLBACK TRANSACTION"));
+    m_deferred.clear();
     // The transaction is over either way: a failed rollback leaves SQLite in
     // autocommit, and a second attempt would only fail again. A server that
     // lost the session discarded the transaction with it.
@@ -737,6 +771,7 @@ RecordsetPtr Connection::callProcedure(const QString &name, std::vector<Paramete
     return watched([&] {
         if (m_hook)
             m_hook(name);
+        flushDeferred();
         return m_dialect->callProcedure(*this, name, parameters);
     });
 }

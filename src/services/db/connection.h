@@ -4,6 +4,7 @@
 #include "services/com/variant.h"
 
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 
@@ -65,6 +66,11 @@ public:
     // The key the database generated for the last insert on this connection.
     Variant lastInsertId() const;
 
+    // Sends the writes of this transaction still waiting to go to the server
+    // together (Dialect::defersWrite) now, so that a failure among them is
+    // raised here rather than at the next read or the commit.
+    void flushWrites() { flushDeferred(); }
+
     void BeginTrans();
     // A transaction that first reads what it is about to rewrite: no other
     // connection can commit between its reads and its writes (SQLite takes
@@ -95,6 +101,7 @@ public:
     void setStatementHook(std::function<void(const QString &text)> hook) { m_hook = std::move(hook); }
 
 private:
+    friend class Dialect;   // runs deferred writes through run()
     struct Statements;   // the reusable query, kept out of this header
 
     Connection();
@@ -108,6 +115,7 @@ private:
     // Runs `body`; a failure on a lost session is raised again saying so.
     template <class F>
     auto watched(F &&body) -> decltype(body());
+    void flushDeferred();
 
     QString m_connectionString;
     QString m_qtName;   // the QSqlDatabase connection name, unique per Connection
@@ -117,6 +125,8 @@ private:
     bool m_lost = false;   // the session is gone; the next statement outside a transaction reopens it
     Variant m_lastInsertId;
     std::unique_ptr<Statements> m_statements;
+    QStringList m_deferred;   // writes of this transaction not yet sent
+    bool m_flushing = false;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
@@ -205,6 +215,22 @@ public:
     virtual QString lockingRead(const QString &select) const { return select; }
     // Called before the database closes: releases what prepare() made.
     virtual void close(Connection &connection) { (void)connection; }
+
+    // Writes nobody reads a result of may travel to a server together. Inside
+    // a transaction, a statement (translated) this says yes to, run without
+    // asking for the rows it affected, waits until the next statement whose
+    // result is read, a procedure call or the commit; then the waiting writes
+    // go in order, in one round trip (runDeferred). The embedded database has
+    // no round trips and keeps every statement on its own.
+    virtual bool defersWrite(const QString &translatedText) const
+    {
+        (void)translatedText;
+        return false;
+    }
+    // Runs the waiting writes in order and throws the first failure, with the
+    // text that statement would have failed with on its own. The default runs
+    // them one by one.
+    virtual void runDeferred(Connection &connection, const QStringList &translatedTexts);
 
     // The condition that `column` holds `text` anywhere, ignoring case as the
     // host's server does (a pick list's "contains" search). The default

@@ -228,6 +228,45 @@ public:
         return text + QStringLiteral(" FOR UPDATE");
     }
 
+    // Line inserts and deletes: writes that generate no key the caller reads.
+    bool defersWrite(const QString &translatedText) const override
+    {
+        const QStringView word = firstWord(translatedText);
+        return (isWord(word, "INSERT") || isWord(word, "DELETE")) && insertKey(translatedText) == InsertKey::None;
+    }
+
+    // One text, one round trip: the server runs the statements in order and
+    // stops at the first failure, whose text is what that statement alone
+    // would have given. The transaction around them is then failed as a
+    // whole, so its owner rolls it back.
+    void runDeferred(Connection &connection, const QStringList &translatedTexts) override
+    {
+        // libpq itself: Qt's driver reads only the last result of a text with
+        // several statements and loses the failing one's message.
+        const QVariant handle = connection.database().driver()->handle();
+        PGconn *pg = handle.isValid() ? *static_cast<PGconn *const *>(handle.constData()) : nullptr;
+        if (!pg)
+            throwError(QStringLiteral("The connection to the database server is not open."));
+        const QByteArray text = translatedTexts.join(QStringLiteral(";\n")).toUtf8();
+        PGresult *result = PQexec(pg, text.constData());
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+            PQclear(result);
+            return;
+        }
+        // The text and number Qt's driver gives for a statement that fails
+        // alone: the server's message followed by its SQLSTATE.
+        const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        const QString code = QString::fromLatin1(state ? state : "");
+        QString message = QString::fromUtf8(PQerrorMessage(pg));
+        if (result)
+            message += QLatin1Char('(') + code + QLatin1Char(')');
+        PQclear(result);
+        bool numeric = false;
+        const int native = code.toInt(&numeric);
+        throw ComError(numeric ? native : errc::DatabaseError, QStringLiteral("QPSQL"), message);
+    }
+
     InsertKey insertKey(const QString &translatedText) const override
     {
         // Only INSERTs this dialect gave a RETURNING clause hand back a key;

@@ -91,7 +91,10 @@ bool isKeyword(const char16_t *word, qsizetype size, const char *upper)
 // What a word does to the lifting of values. Values are lifted only where
 // they are values: after WHERE, VALUES and SET, until the clause ends. Never
 // from the result columns (a literal or expression there names its column),
-// ORDER BY or GROUP BY (a number there is a column position), or LIMIT.
+// ORDER BY or GROUP BY (a number there is a column position). A statement
+// with LIMIT is a page of a pick list and runs from its text: with a bound
+// value in place of "FIsBOM=1" the planner reads the whole item table and
+// sorts it, where the literal walks the number index and stops at the page.
 enum class WordRole { Other, Opens, Closes, Refuses };
 
 WordRole roleOf(const char16_t *w, qsizetype n)
@@ -102,9 +105,9 @@ WordRole roleOf(const char16_t *w, qsizetype n)
     case 5:
         if (isKeyword(w, n, "WHERE"))
             return WordRole::Opens;
-        if (isKeyword(w, n, "ORDER") || isKeyword(w, n, "GROUP") || isKeyword(w, n, "LIMIT"))
+        if (isKeyword(w, n, "ORDER") || isKeyword(w, n, "GROUP"))
             return WordRole::Closes;
-        return isKeyword(w, n, "UNION") ? WordRole::Refuses : WordRole::Other;
+        return isKeyword(w, n, "UNION") || isKeyword(w, n, "LIMIT") ? WordRole::Refuses : WordRole::Other;
     case 6:
         if (isKeyword(w, n, "VALUES"))
             return WordRole::Opens;

@@ -357,6 +357,38 @@ TEST(Connection, AFileTheUserMayOnlyReadOpensAndRefusesWrites)
               QStringLiteral("a"));
 }
 
+// Inside a transaction the server may receive writes together, later; what a
+// clerk sees must not change: a read sees every write before it, and a failing
+// write fails as it would alone (at the latest at the commit), taking the
+// whole transaction with it.
+TEST_P(SqliteConnection, WritesInATransactionReadAndFailAsAlone)
+{
+    const auto insert = [this](int id, const char *number) {
+        cnn->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (%1,'%2')").arg(id).arg(QLatin1String(number)));
+    };
+    insert(5, "x");
+    const ComError alone = test::errorOf([&] { insert(5, "y"); });
+    cnn->Execute(QStringLiteral("DELETE FROM t_Item WHERE FItemID=5"));
+    insert(1, "a");
+
+    cnn->BeginTrans();
+    cnn->Execute(QStringLiteral("DELETE FROM t_Item WHERE FItemID=1"));
+    insert(2, "b");
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FItemID<3")), 1);
+    const ComError inside = test::errorOf([&] {
+        insert(5, "x");
+        insert(5, "y");
+        insert(6, "z");
+        cnn->CommitTrans();
+    });
+    EXPECT_EQ(inside.number(), alone.number());
+    EXPECT_EQ(inside.description(), alone.description());
+    ASSERT_TRUE(cnn->inTransaction());
+    cnn->RollbackTrans();
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item WHERE FItemID=1")), 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM t_Item")), 1);
+}
+
 TEST_P(SqliteConnection, TransactionMisuseIsAnError)
 {
     EXPECT_THROW(cnn->CommitTrans(), ComError);
