@@ -250,7 +250,9 @@ ConnectionPtr &pgConnection()
             admin->Close();
         }
         ConnectionPtr c = Connection::open(server + QStringLiteral("?search_path=%1,public").arg(QLatin1String(kPgSchema)));
-        if (c->Execute(QStringLiteral("SELECT to_regclass('com_stockmove') IS NULL"))->Fields(0).toBool()) {
+        // Qualified: the database's own host tables in public must not count.
+        if (c->Execute(QStringLiteral("SELECT to_regclass('%1.com_stockmove') IS NULL").arg(QLatin1String(kPgSchema)))
+                ->Fields(0).toBool()) {
             host::createSchema(*c);
             const QString script = QStringLiteral(R"(
 INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID,FCoefficient) VALUES (1,1,'01','个',1,1),(2,2,'02','盒',1,10);
