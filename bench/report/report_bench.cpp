@@ -9,7 +9,6 @@
 #include "benchsupport.h"
 
 #include "hostdb/hostdb.h"
-#include "hostdb/pgschema.h"
 #include "profile/sysprofile.h"
 #include "services/db/recordset.h"
 #include "state/callstate.h"
@@ -305,7 +304,7 @@ void BM_PgStockQueryRaw(benchmark::State &state)
     }
     Connection &cnn = *pgConnection();
     QString body;
-    for (const QString &statement : host::postgresSchemaStatements()) {
+    for (const QString &statement : host::schemaStatements(cnn)) {
         if (statement.contains(QLatin1String("FUNCTION sp_COM_BOM_Stock"))) {
             const qsizetype from = statement.indexOf(QLatin1String("RETURN QUERY")) + 12;
             body = statement.mid(from, statement.lastIndexOf(QLatin1Char(';')) - from);
