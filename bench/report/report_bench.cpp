@@ -3,7 +3,8 @@
 // run raw through the SQLite C API; CalcKitQty on 10,000 and 100,000 rows;
 // and frmBOMReport from construction to its first paint. The database is
 // built once and kept between runs in $TORVEL_BENCH_CACHE (default
-// /tmp/torvel-report-bench).
+// /tmp/torvel-report-bench). BM_Pg* do the procedure and its raw query on
+// PostgreSQL (select them with --benchmark_filter=Pg; they need a server).
 
 #include "benchsupport.h"
 
@@ -19,6 +20,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -213,6 +217,120 @@ void BM_ReportOpenToFirstPaint(benchmark::State &state)
     }
 }
 BENCHMARK(BM_ReportOpenToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+
+
+// ---------------------------------------------------------------------------
+// PostgreSQL, when TORVEL_BENCH_PG (else TORVEL_TEST_PG) names a server: the
+// same data in the schema torvel_report_bench, built once and kept.
+
+const char *const kPgSchema = "torvel_report_bench";
+
+void pgRun(Connection &cnn, const QString &sql)
+{
+    // Straight to the server: the bulk inserts need none of the dialect's rewrites.
+    QSqlQuery q(cnn.database());
+    if (!q.exec(sql))
+        die(q.lastError().text());
+}
+
+QString pgServer()
+{
+    const QString server = qEnvironmentVariable("TORVEL_BENCH_PG");
+    return server.isEmpty() ? qEnvironmentVariable("TORVEL_TEST_PG") : server;
+}
+
+ConnectionPtr &pgConnection()
+{
+    static ConnectionPtr cnn = [] {
+        const QString server = pgServer();
+        {
+            ConnectionPtr admin = Connection::open(server);
+            pgRun(*admin, QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1").arg(QLatin1String(kPgSchema)));
+            admin->Close();
+        }
+        ConnectionPtr c = Connection::open(server + QStringLiteral("?search_path=%1,public").arg(QLatin1String(kPgSchema)));
+        // Qualified: the database's own host tables in public must not count.
+        if (c->Execute(QStringLiteral("SELECT to_regclass('%1.com_stockmove') IS NULL").arg(QLatin1String(kPgSchema)))
+                ->Fields(0).toBool()) {
+            host::createSchema(*c);
+            const QString script = QStringLiteral(R"(
+INSERT INTO t_MeasureUnit(FMeasureUnitID,FItemID,FNumber,FName,FUnitGroupID,FCoefficient) VALUES (1,1,'01','个',1,1),(2,2,'02','盒',1,10);
+INSERT INTO t_Item(FItemID,FNumber,FName,FDetail,FShortNumber,FItemClassID) VALUES (0,'','',0,'',0),(100,'8.0001','整机',1,'',4);
+INSERT INTO COM_Item(FItemID,FModel,FUnitGroupID,FBaseUnitID,FQtyScale,FIsBOM) VALUES (100,'B1',1,1,0,1);
+INSERT INTO t_Item(FItemID,FNumber,FName,FDetail,FShortNumber,FItemClassID) SELECT 100+i, '9.' || lpad(i::text, 5, '0'), '部件' || i, 1, '', 4 FROM generate_series(1, %1) i;
+INSERT INTO COM_Item(FItemID,FModel,FUnitGroupID,FBaseUnitID,FQtyScale) SELECT 100+i, 'M' || i, 1, 1, 2 FROM generate_series(1, %1) i;
+INSERT INTO COM_Stock(FStockID,FNumber,FName) SELECT i, lpad(i::text, 2, '0'), '仓库' || i FROM generate_series(1, %2) i;
+INSERT INTO COM_BOM(FBOMID,FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,FStatus) VALUES (1,'BENCH','bench',0,100,0,1,0);
+INSERT INTO COM_BOM_Child(FBOMEntryID,FBOMID,FReplaceClassID,FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark) SELECT i, 1, 0, 100+i, 0, 1, 1 + i % 3, 0, '' FROM generate_series(1, %1) i;
+INSERT INTO COM_StockBalance(FItemID,FYear,FPeriod,FAuxPropID,FStockID,FQty) SELECT 101 + i / %2, %4, %5, 0, 1 + i % %2, 100 + i % 47 FROM generate_series(0, %1 * %2 - 1) i;
+INSERT INTO COM_StockMove(FDate,FItemID,FAuxPropID,FStockID,FMeasureUnitID,FQty) SELECT date '2025-06-01' + (i % 730), 101 + i % %1, 0, 1 + (i / %1) % %2, 1 + (i % 7 = 0)::int, (i % 11) - 5 FROM generate_series(0, %3 - 1) i;
+ANALYZE)")
+                                       .arg(kChildren)
+                                       .arg(kWarehouses)
+                                       .arg(kMoves)
+                                       .arg(kYear)
+                                       .arg(kPeriod);
+            for (const QString &statement : script.split(QLatin1Char(';')))
+                if (!statement.trimmed().isEmpty())
+                    pgRun(*c, statement);
+        }
+        return c;
+    }();
+    return cnn;
+}
+
+void BM_PgStockProcedure(benchmark::State &state)
+{
+    if (pgServer().isEmpty()) {
+        state.SkipWithError("set TORVEL_BENCH_PG or TORVEL_TEST_PG");
+        return;
+    }
+    Connection &cnn = *pgConnection();
+    const QString call = stockCallText(kYear, kPeriod, 1, kStart, kNote);
+    for (auto _ : state) {
+        const RecordsetPtr rs = cnn.Execute(call);
+        if (rs->RecordCount() != kChildren * kWarehouses)
+            die(QStringLiteral("the procedure gave %1 rows").arg(rs->RecordCount()));
+    }
+}
+BENCHMARK(BM_PgStockProcedure)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+
+// The function's own query, its arguments written in, sent as a statement.
+void BM_PgStockQueryRaw(benchmark::State &state)
+{
+    if (pgServer().isEmpty()) {
+        state.SkipWithError("set TORVEL_BENCH_PG or TORVEL_TEST_PG");
+        return;
+    }
+    Connection &cnn = *pgConnection();
+    QString body;
+    for (const QString &statement : host::schemaStatements(cnn)) {
+        if (statement.contains(QLatin1String("FUNCTION sp_COM_BOM_Stock"))) {
+            const qsizetype from = statement.indexOf(QLatin1String("RETURN QUERY")) + 12;
+            body = statement.mid(from, statement.lastIndexOf(QLatin1Char(';')) - from);
+        }
+    }
+    const std::pair<const char *, QString> args[] = {
+        {"pYear", QString::number(kYear)}, {"pPeriod", QString::number(kPeriod)}, {"pBomID", QStringLiteral("1")},
+        {"pStartDate", QStringLiteral("'2026-03-01'::timestamp")}, {"pNoteDate", QStringLiteral("'2026-03-20'::timestamp")}};
+    for (const auto &[name, value] : args)
+        body.replace(QRegularExpression(QStringLiteral("\\b%1\\b").arg(QLatin1String(name))), value);
+    for (auto _ : state) {
+        QSqlQuery q(cnn.database());
+        q.setForwardOnly(true);
+        if (!q.exec(body))
+            die(q.lastError().text());
+        int rows = 0;
+        while (q.next()) {
+            for (int c = 0; c < 16; ++c)
+                benchmark::DoNotOptimize(q.value(c));
+            ++rows;
+        }
+        if (rows != kChildren * kWarehouses)
+            die(QStringLiteral("the raw query gave %1 rows").arg(rows));
+    }
+}
+BENCHMARK(BM_PgStockQueryRaw)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 } // namespace
 

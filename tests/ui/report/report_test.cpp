@@ -110,6 +110,22 @@ TEST(ReportTexts, KitFormatDateRuleAndProcedureCall)
     EXPECT_EQ(stockCallText(2026, 3, 5, ole(QDate(2026, 3, 1)), ole(QDate(2026, 3, 15)) + 0.4375),
               QStringLiteral("sp_COM_BOM_Stock 2026,3,5,'2026-03-01','2026-03-15 10:30:00'"));
 
+    // The text form: header, visible columns aligned by display width
+    // (numbers right), the shortage line and the footnote.
+    BomReport text;
+    text.number = QStringLiteral("3.02");
+    text.name = QStringLiteral("模块");
+    text.kitQty = QStringLiteral("3.00");
+    text.shortage = QStringLiteral("短缺：芯片");
+    text.rows = {row(5, 1, "2", "10"), row(0, 3, "1,003", "9")};
+    text.rows[0][reportcol::Warehouse] = QStringLiteral("原料仓");
+    EXPECT_EQ(reportText(text), QStringLiteral("商品代码：3.02  商品名称：模块  规格型号：\n"
+                                               "辅助属性：  计量单位：  配套数量：3.00\n\n"
+                                               "可替代商品类别  商品代码  商品名称  规格型号  辅助属性  计量单位  单位用量  配套数量  库存数量  仓库\n"
+                                               "class5                    item1                         个               2        99        10  原料仓\n"
+                                               "class0                    item3                         个           1,003        99         9\n\n"
+                                               "短缺：芯片\n本表中所有数量都以当前商品的基本计量单位为准\n"));
+
     const std::vector<GridColumn> columns = parseFormatString(kReportFormat);
     ASSERT_EQ(columns.size(), 15u);
     EXPECT_EQ(columns[0].header, QStringLiteral("可替代商品类别"));
@@ -191,6 +207,11 @@ TEST_P(ReportData, TheWorkedExampleGivesThreeKits)
     LoadReport(half);
     EXPECT_EQ(half.rows[4][reportcol::Usage], QStringLiteral("1"));
     EXPECT_EQ(half.kitQty, QStringLiteral("8.00"));
+    // The row's decimals format the usage and the stock.
+    connection()->Execute(QStringLiteral("UPDATE COM_Item SET FQtyScale=2 WHERE FItemID=") + half.rows[4][reportcol::ItemID]);
+    BomReport scaled;
+    LoadReport(scaled);
+    EXPECT_EQ(QStringList({scaled.rows[4][reportcol::Usage], scaled.rows[4][reportcol::Stock]}), QStringList({"0.50", "4.00"}));
 }
 
 TEST_P(ReportData, AMissingHeaderOrStockLeavesTheReportEmpty)
