@@ -23,6 +23,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace torvel::host {
 
 // ---- BomListModel -----------------------------------------------------------
@@ -397,6 +399,14 @@ void Workbench::refresh(int32_t groupId, int32_t bomId)
 {
     loadTree();
     QTreeWidgetItem *item = groupId ? groupItem(groupId) : nullptr;
+    if (!item && groupId == 0) {
+        // At start the first group in tree order that holds BOMs, so the
+        // list is not empty when there is anything to show.
+        const std::vector<int32_t> filled = groupsWithBoms(*m_setup.data);
+        for (QTreeWidgetItemIterator it(m_tree); *it && !item; ++it)
+            if (std::find(filled.begin(), filled.end(), (*it)->data(0, Qt::UserRole).toInt()) != filled.end())
+                item = *it;
+    }
     if (!item)
         item = m_tree->topLevelItem(0);
     {

@@ -114,6 +114,15 @@ std::vector<BomRow> fetchBomPage(Connection &connection, const BomQuery &query, 
     return rows;
 }
 
+std::vector<int32_t> groupsWithBoms(Connection &connection)
+{
+    const RecordsetPtr rs = connection.Execute(QStringLiteral("SELECT DISTINCT FBOMGroupID FROM COM_BOM"));
+    std::vector<int32_t> ids;
+    for (const Recordset::Row &r : rs->rows())
+        ids.push_back(number(r[0]));
+    return ids;
+}
+
 int32_t groupOfBom(Connection &connection, int32_t bomId)
 {
     const RecordsetPtr rs =

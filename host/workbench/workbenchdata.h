@@ -58,6 +58,9 @@ struct BomQuery
 
 std::vector<BomRow> fetchBomPage(Connection &connection, const BomQuery &query, int offset, int limit);
 
+// The groups that hold at least one BOM.
+std::vector<int32_t> groupsWithBoms(Connection &connection);
+
 // The group a BOM belongs to; 0 when the BOM does not exist.
 int32_t groupOfBom(Connection &connection, int32_t bomId);
 

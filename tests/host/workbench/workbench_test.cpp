@@ -184,7 +184,8 @@ int32_t scalar(Connection &c, const QString &sql)
 std::vector<int32_t> column(Connection &c, const QString &sql)
 {
     std::vector<int32_t> ids;
-    for (const Recordset::Row &r : c.Execute(sql)->rows())
+    const RecordsetPtr rs = c.Execute(sql);
+    for (const Recordset::Row &r : rs->rows())
         ids.push_back(r[0].toInt32());
     return ids;
 }
@@ -249,7 +250,8 @@ TEST_P(WorkbenchTest, TreeHoldsEveryGroupUnderItsParent)
               QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(loop1));
 
     std::map<int32_t, int32_t> expected;
-    for (const Recordset::Row &r : c.Execute(QStringLiteral("SELECT FBOMGroupID, FParentID FROM COM_BOM_Group"))->rows())
+    const RecordsetPtr groups = c.Execute(QStringLiteral("SELECT FBOMGroupID, FParentID FROM COM_BOM_Group"));
+    for (const Recordset::Row &r : groups->rows())
         expected[r[0].toInt32()] = r[1].toInt32();
     expected[orphan] = 0;
 
@@ -289,29 +291,30 @@ TEST_P(WorkbenchTest, ListsTheGroupsBomsByPageSortedAndFiltered)
 
     // A prefix of the number (case ignored), of the name, of the item code,
     // and '*' for text inside; the filter waits for a pause in typing.
+    const QString itemCode = model.row(0).itemNumber;
     const struct
     {
-        const char *typed;
-        const char *where;
+        QString typed;
+        QString where;
     } cases[] = {
-        {"scale-12", "b.FBOMNumber LIKE 'SCALE-12%'"},
-        {"规模测试BOM 3", "b.FBOMName LIKE '规模测试BOM 3%'"},
-        {"S.10", "i.FNumber LIKE 'S.10%'"},
-        {"*-44", "b.FBOMNumber LIKE '%-44%'"},
+        {QStringLiteral("scale-12"), QStringLiteral("b.FBOMNumber LIKE 'SCALE-12%'")},
+        {QStringLiteral("规模测试BOM 3"), QStringLiteral("b.FBOMName LIKE '规模测试BOM 3%'")},
+        {itemCode, QStringLiteral("i.FNumber LIKE '") + itemCode + QStringLiteral("%'")},
+        {QStringLiteral("*-44"), QStringLiteral("b.FBOMNumber LIKE '%-44%'")},
     };
     for (const auto &tc : cases) {
         auto *filter = child<QLineEdit>(*w, "txtFilter");
-        filter->setText(QString::fromUtf8(tc.typed));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return model.query().filter == filter->text(); }, 2000)) << tc.typed;
+        filter->setText(tc.typed);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model.query().filter == filter->text(); }, 2000)) << tc.typed.toStdString();
         while (model.canFetchMore({}))
             model.fetchMore({});
         std::vector<int32_t> listed = listedIds(model), expected = column(
             c, QStringLiteral("SELECT b.FBOMID FROM COM_BOM b LEFT JOIN t_Item i ON i.FItemID=b.FItemID WHERE b.FBOMGroupID=") +
-                   sqlNumber(group) + QStringLiteral(" AND ") + QString::fromUtf8(tc.where));
+                   sqlNumber(group) + QStringLiteral(" AND ") + tc.where);
         std::sort(listed.begin(), listed.end());
         std::sort(expected.begin(), expected.end());
-        EXPECT_FALSE(expected.empty()) << tc.typed;
-        EXPECT_EQ(listed, expected) << tc.typed;
+        EXPECT_FALSE(expected.empty()) << tc.typed.toStdString();
+        EXPECT_EQ(listed, expected) << tc.typed.toStdString();
     }
 }
 
@@ -414,7 +417,8 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
         library.returns[TV_DISPID_ReturnBomID] = scalar(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='0-WB'"));
     };
     trigger("actNewBom");
-    EXPECT_EQ(w->currentBomId(), library.returns[TV_DISPID_ReturnBomID]);
+    const int32_t newBom = library.returns[TV_DISPID_ReturnBomID];
+    EXPECT_EQ(w->currentBomId(), newBom);
     EXPECT_EQ(w->bomModel()->rowCount(), int(groupBoms.size()) + 1);
 
     // A new group under this one takes its BOMs: it is selected and shows them.
@@ -424,7 +428,7 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
         const int32_t created = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='WB-NEW'"));
         c.Execute(QStringLiteral("UPDATE COM_Bom SET FBOMGroupID=") + sqlNumber(created) +
                   QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(group));
-        library.returns[TV_DISPID_ReturnGroupID] = created;
+        library.returns[TV_DISPID_ReturnGroupID] = created;   // the same id as ReturnBomID
     };
     trigger("actNewGroup");
     const int32_t created = library.returns[TV_DISPID_ReturnGroupID];
@@ -433,7 +437,7 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
     ASSERT_TRUE(current && current->parent());
     EXPECT_EQ(current->parent()->data(0, Qt::UserRole).toInt(), group);
     std::vector<int32_t> moved = groupBoms;
-    moved.insert(moved.begin(), library.returns[TV_DISPID_ReturnBomID]);   // '0-WB' sorts first
+    moved.insert(moved.begin(), newBom);   // '0-WB' sorts first
     EXPECT_EQ(listedIds(*w->bomModel()), moved);
 
     // SelectBom chose a BOM of another group: the workbench goes there.
