@@ -389,6 +389,7 @@ void Workbench::loadTree()
         item->setText(0, g.number);
         item->setText(1, g.name);
         item->setData(0, Qt::UserRole, g.id);
+        item->setData(0, Qt::UserRole + 1, g.storedParentId);
         items.insert(g.id, item);
     }
     m_tree->expandToDepth(0);
@@ -487,7 +488,7 @@ void Workbench::editGroup()
     if (!item)
         return;
     const int32_t group = item->data(0, Qt::UserRole).toInt();
-    const int32_t parent = item->parent() ? item->parent()->data(0, Qt::UserRole).toInt() : 0;
+    const int32_t parent = item->data(0, Qt::UserRole + 1).toInt();
     const int32_t bom = currentBomId();
     guarded([&] { m_calls.showGroup(group, parent); });
     guarded([&] { refresh(group, bom); });

@@ -29,7 +29,7 @@ std::vector<GroupRow> loadGroupTree(Connection &connection)
     std::vector<GroupRow> all;
     QSet<int32_t> ids;
     for (const Recordset::Row &r : rs->rows()) {
-        all.push_back({number(r[0]), number(r[3]), text(r[1]), text(r[2])});
+        all.push_back({number(r[0]), number(r[3]), text(r[1]), text(r[2]), number(r[3])});
         ids.insert(all.back().id);
     }
     QHash<int32_t, std::vector<size_t>> children;

@@ -16,14 +16,15 @@ namespace torvel::host {
 struct GroupRow
 {
     int32_t id = 0;
-    int32_t parentId = 0;
+    int32_t parentId = 0;         // where the tree shows it
     QString number;
     QString name;
+    int32_t storedParentId = 0;   // FParentID as stored, what the group editor is given
 };
 
 // Every group, parents before their children; children in number order. A
 // group whose parent does not exist, or whose parent chain runs in a circle,
-// is placed at the top level (parentId 0) so that no group is hidden.
+// is shown at the top level (parentId 0) so that no group is hidden.
 std::vector<GroupRow> loadGroupTree(Connection &connection);
 
 struct BomRow
