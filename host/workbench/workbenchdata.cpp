@@ -84,9 +84,9 @@ QString BomQuery::pageSql(const Connection &connection, int offset, int limit) c
     if (wantsContains(typed)) {
         const QString inside = typed.mid(1);
         if (!inside.isEmpty())
-            sql += QStringLiteral(" AND (") + containsCondition(connection, QStringLiteral("b.FBOMNumber"), inside)
-                + QStringLiteral(" OR ") + containsCondition(connection, QStringLiteral("b.FBOMName"), inside)
-                + QStringLiteral(" OR ") + containsCondition(connection, QStringLiteral("i.FNumber"), inside)
+            sql += QStringLiteral(" AND (") + connection.dialect().containsCondition(QStringLiteral("b.FBOMNumber"), inside)
+                + QStringLiteral(" OR ") + connection.dialect().containsCondition(QStringLiteral("b.FBOMName"), inside)
+                + QStringLiteral(" OR ") + connection.dialect().containsCondition(QStringLiteral("i.FNumber"), inside)
                 + u')';
     } else if (!typed.isEmpty()) {
         sql += QStringLiteral(" AND ((") + prefixRange(QStringLiteral("b.FBOMNumber"), typed) + QStringLiteral(") OR (")
