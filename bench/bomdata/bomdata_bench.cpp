@@ -189,7 +189,7 @@ void BM_Update(benchmark::State &state)
 
 void BM_UpdateUncompared(benchmark::State &state)
 {
-    BomDatabase &d = bomDatabase();
+    BomDatabase &d = bomDatabase(state);
     LoadedBom loaded = load(d, int(state.range(0)));
     timeUpdateUncompared(state, *d.cnn, loaded);
 }

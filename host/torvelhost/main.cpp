@@ -7,10 +7,12 @@
 #include "hostsupport.h"
 
 #include "components/components.h"
+#include "workbench/workbench.h"
 #include "hostdb/hostdb.h"
 #include "services/com/comerror.h"
 #include "services/db/connection.h"
 
+#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -34,7 +36,7 @@ using torvel::host::Value;
 
 namespace {
 
-const char *const kUsage = R"(usage: torvel-host [options] COMMAND [command options]
+const char *const kUsage = R"(usage: torvel-host [options] [COMMAND [command options]]
 
 Runs the TORVEL library the way an ERP client does: registers libtorvel.so in
 the per-user registry, creates TORVEL.BomInfo or TORVEL.BOMGroupInfo by ProgID,
@@ -42,6 +44,9 @@ passes a TORVEL.Connection on the demo database and calls one method by
 dispatch id. Results are printed as Name=value lines.
 
 commands:
+  workbench                       the workbench (the default): the group tree and
+                                  the BOMs of a group, with every use of the
+                                  library on its toolbar
   summary                         print what the demo database holds (no window)
   bom [--id N] [--group G]        BomInfo.Show: the BOM editor on BOM N (new when
                                   N < 1) in group G; prints ReturnOK, ReturnBomID,
@@ -66,7 +71,8 @@ options:
   --user NAME        the login published to the security component (default admin)
   --lib PATH         the library to register (default: the one installed or built with it)
   --offscreen        render without a display (needs --screenshot)
-  --screenshot FILE  save the dialog that opens as a PNG and close it at once
+  --screenshot FILE  save the dialog (or the workbench) that opens as a PNG and
+                     close it at once
   -h, --help         this text
   --version          the version (torvel-host and libtorvel.so share it)
 
@@ -111,7 +117,7 @@ Options parse(int argc, char **argv)
 {
     Options o;
     const std::map<std::string, std::vector<std::string>> allowed = {
-        {"summary", {}}, {"bom", {"id", "group"}}, {"group", {"id", "parent"}},
+        {"summary", {}}, {"workbench", {}}, {"bom", {"id", "group"}}, {"group", {"id", "parent"}},
         {"select", {"item"}}, {"complete", {"bom", "note"}}, {"report", {"bom", "date"}},
     };
     for (int i = 1; i < argc; ++i) {
@@ -156,7 +162,7 @@ Options parse(int argc, char **argv)
         }
     }
     if (o.command.empty())
-        usageError("no command given");
+        o.command = "workbench";
     if (o.db.isEmpty()) {
         const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         o.db = QDir(dataDir).filePath(QStringLiteral("torvel/demo.db"));
@@ -191,6 +197,28 @@ int runSummary(const Options &o)
     return 0;
 }
 
+// The workbench on the demo database; with --screenshot it is rendered once
+// to the file and closed.
+int runWorkbench(const Options &o)
+{
+    static int argc = 1;
+    static char name[] = "torvel-host";
+    static char *argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    torvel::host::Workbench window({torvel::Connection::open(o.db), connectionTarget(o.db), o.user,
+                                    [](const std::string &progId) { return Object::create(progId); }});
+    window.show();
+    if (o.screenshot.empty())
+        return app.exec();
+    QApplication::processEvents();
+    const QString file = QString::fromLocal8Bit(o.screenshot.c_str());
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "torvel-host: cannot write %s\n", qPrintable(file));
+        return 1;
+    }
+    return 0;
+}
+
 int runCall(const Options &o)
 {
     const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -200,7 +228,7 @@ int runCall(const Options &o)
     else if (!hasDisplay) {
         std::fprintf(stderr,
                      "torvel-host: no display is available (DISPLAY and WAYLAND_DISPLAY are unset), so the "
-                     "dialog cannot be shown.\nRun it on a desktop, or render the dialog to a picture with "
+                     "window cannot be shown.\nRun it on a desktop, or render the window to a picture with "
                      "--offscreen --screenshot FILE.png.\n");
         return 3;
     }
@@ -221,6 +249,8 @@ int runCall(const Options &o)
         std::fprintf(stderr, "torvel-host: %s\n", error.c_str());
         return 1;
     }
+    if (o.command == "workbench")
+        return runWorkbench(o);
     if (!o.screenshot.empty()
         && TV_FAILED(torvel::host::SetDialogScreenshot(o.lib, QFileInfo(QString::fromLocal8Bit(o.screenshot.c_str()))
                                                                   .absoluteFilePath().toUtf8().constData()))) {
