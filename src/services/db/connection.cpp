@@ -575,6 +575,11 @@ RecordsetPtr Connection::execute(const QString &text, qint64 *recordsAffected)
     return run(hooked ? translated : m_dialect->translate(text), recordsAffected, hooked);
 }
 
+void Connection::flushWrites()
+{
+    watched([&] { flushDeferred(); });
+}
+
 void Connection::flushDeferred()
 {
     if (m_deferred.isEmpty() || m_flushing)

@@ -69,7 +69,7 @@ public:
     // Sends the writes of this transaction still waiting to go to the server
     // together (Dialect::defersWrite) now, so that a failure among them is
     // raised here rather than at the next read or the commit.
-    void flushWrites() { flushDeferred(); }
+    void flushWrites();
 
     void BeginTrans();
     // A transaction that first reads what it is about to rewrite: no other
