@@ -90,6 +90,9 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Child (
     FRemark         citext DEFAULT ''
 );
 CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Child_Entry ON COM_BOM_Child (FBOMID, FBOMEntryID);
+-- Where an item is used: its lines, and the lines of its substitute class.
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Item ON COM_BOM_Child (FItemID);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Class ON COM_BOM_Child (FReplaceClassID);
 ALTER TABLE COM_BOM_Child CLUSTER ON IX_COM_BOM_Child_Entry;
 
 CREATE TABLE IF NOT EXISTS COM_BOM_Note (

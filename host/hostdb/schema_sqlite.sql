@@ -49,6 +49,9 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Child (
     FRemark         TEXT COLLATE NOCASE DEFAULT ''
 );
 CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Child_Entry ON COM_BOM_Child (FBOMID, FBOMEntryID);
+-- Where an item is used: its lines, and the lines of its substitute class.
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Item ON COM_BOM_Child (FItemID);
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Class ON COM_BOM_Child (FReplaceClassID);
 
 CREATE TABLE IF NOT EXISTS COM_BOM_Note (
     FBOMNoteID      INTEGER DEFAULT 0,

@@ -7,6 +7,7 @@
 #include "hostsupport.h"
 
 #include "components/components.h"
+#include "tools/bomtools.h"
 #include "workbench/workbench.h"
 #include "hostdb/hostdb.h"
 #include "services/com/comerror.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QString>
@@ -64,6 +66,21 @@ commands:
                                   report is printed as aligned text instead of
                                   shown (no display needed)
 
+planner's tools (no display, no library; on the database directly):
+  where-used --item CODE [--csv]  the BOMs whose lines use item CODE, and those
+                                  whose substitute-class lines name its class
+  copy --bom N --number X [--group G]
+                                  a new BOM X with BOM N's header and lines, in
+                                  group G (default: N's group); prints ReturnBomID
+  export [--bom N | --group G] --out FILE
+                                  BOM N, the BOMs of group G, or all, as CSV
+                                  (UTF-8), one row per line
+  import --in FILE [--replace] [--group G]
+                                  BOMs from such a file: every row is checked
+                                  first and any problem writes nothing; new BOMs
+                                  go into group G; an existing number is an error
+                                  unless --replace rewrites that BOM
+
 options:
   --db PATH|URL      the SQLite database file, or a PostgreSQL server as
                      postgresql://user@host:port/dbname (demo data is loaded
@@ -88,6 +105,8 @@ struct Options {
     std::string lib = torvel::host::defaultLibrary();
     bool offscreen = false;
     bool text = false;   // report --text
+    bool csv = false;    // where-used --csv
+    bool replace = false;   // import --replace
     std::string screenshot;
 };
 
@@ -119,6 +138,8 @@ Options parse(int argc, char **argv)
     const std::map<std::string, std::vector<std::string>> allowed = {
         {"summary", {}}, {"workbench", {}}, {"bom", {"id", "group"}}, {"group", {"id", "parent"}},
         {"select", {"item"}}, {"complete", {"bom", "note"}}, {"report", {"bom", "date"}},
+        {"where-used", {"item"}}, {"copy", {"bom", "number", "group"}}, {"export", {"bom", "group", "out"}},
+        {"import", {"in", "group"}},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -145,6 +166,10 @@ Options parse(int argc, char **argv)
             o.screenshot = next();
         } else if (a == "--text" && o.command == "report") {
             o.text = true;
+        } else if (a == "--csv" && o.command == "where-used") {
+            o.csv = true;
+        } else if (a == "--replace" && o.command == "import") {
+            o.replace = true;
         } else if (a.rfind("--", 0) == 0) {
             if (o.command.empty())
                 usageError("unknown option " + a);
@@ -194,6 +219,76 @@ int runSummary(const Options &o)
     std::printf("database=%s\n%s\n", qPrintable(connectionTarget(o.db)),
                 torvel::host::demoSummary(*c).toUtf8().constData());
     c->Close();
+    return 0;
+}
+
+std::string textOption(const Options &o, const std::string &name)
+{
+    const auto it = o.values.find(name);
+    if (it == o.values.end() || it->second.empty())
+        usageError(o.command + " needs --" + name);
+    return it->second;
+}
+
+// The planner's tools run on the host's own connection, without the library.
+int runTool(const Options &o)
+{
+    using namespace torvel::host;
+    torvel::host::ensureDemoDatabase(o.db);
+    const torvel::ConnectionPtr c = torvel::Connection::open(o.db);
+    if (o.command == "where-used") {
+        const WhereUsed result = whereUsed(*c, QString::fromLocal8Bit(textOption(o, "item").c_str()));
+        if (result.itemId == 0) {
+            std::fprintf(stderr, "torvel-host: %s\n", whereUsedText(result).trimmed().toUtf8().constData());
+            return 1;
+        }
+        std::fputs((o.csv ? whereUsedCsv(result) : whereUsedText(result)).toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (o.command == "copy") {
+        const int32_t id = copyBom(*c, intOption(o, "bom", std::nullopt),
+                                   QString::fromLocal8Bit(textOption(o, "number").c_str()), intOption(o, "group", 0));
+        std::printf("ReturnBomID=%d\n", id);
+        return 0;
+    }
+    if (o.command == "export") {
+        if (o.values.count("bom") && o.values.count("group"))
+            usageError("export takes --bom or --group, not both");
+        QFile file(QString::fromLocal8Bit(textOption(o, "out").c_str()));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "torvel-host: %s\n", qPrintable(file.errorString()));
+            return 1;
+        }
+        const int rows = exportBoms(*c, {intOption(o, "bom", 0), intOption(o, "group", 0)}, file);
+        if (!file.flush()) {
+            std::fprintf(stderr, "torvel-host: %s\n", qPrintable(file.errorString()));
+            return 1;
+        }
+        std::printf("Rows=%d\n", rows);
+        return 0;
+    }
+    QFile file(QString::fromLocal8Bit(textOption(o, "in").c_str()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "torvel-host: %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    ImportOptions options;
+    options.replace = o.replace;
+    options.groupId = intOption(o, "group", 0);
+    options.progress = [](int done, int total) {
+        std::fprintf(stderr, "\r%d/%d", done, total);
+        if (done == total)
+            std::fputc('\n', stderr);
+        return true;
+    };
+    const ImportResult result = importBoms(*c, file.readAll(), options);
+    for (const ImportIssue &i : result.issues)
+        std::fprintf(stderr, "%s\n", i.text().toUtf8().constData());
+    if (!result.ok()) {
+        std::fprintf(stderr, "torvel-host: %zu 处错误，未导入任何内容\n", result.issues.size());
+        return 1;
+    }
+    std::printf("Added=%d\nReplaced=%d\nLines=%d\n", result.added, result.replaced, result.lines);
     return 0;
 }
 
@@ -317,7 +412,11 @@ int main(int argc, char **argv)
 {
     const Options o = parse(argc, argv);
     try {
-        return o.command == "summary" ? runSummary(o) : runCall(o);
+        if (o.command == "summary")
+            return runSummary(o);
+        if (o.command == "where-used" || o.command == "copy" || o.command == "export" || o.command == "import")
+            return runTool(o);
+        return runCall(o);
     } catch (const DispatchError &e) {
         std::fprintf(stderr, "torvel-host: %s (0x%08X, error %d)\n", e.what(), unsigned(e.hr()), e.code());
     } catch (const torvel::ComError &e) {

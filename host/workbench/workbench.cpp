@@ -1,12 +1,22 @@
 #include "workbench.h"
 
+#include "tools/bomtools.h"
+
 #include "services/com/comerror.h"
 #include "services/screen/messagebox.h"
 
 #include <QApplication>
 #include <QDateEdit>
 #include <QDialog>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QTableWidget>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
@@ -213,6 +223,69 @@ std::optional<QDate> chooseReportDate(QWidget *parent)
     return date->date();
 }
 
+std::optional<UsePick> showWhereUsed(QWidget *parent, Connection &connection, const QStringList &codes)
+{
+    auto *content = new QWidget;
+    auto *layout = new QVBoxLayout(content);
+    auto *item = new QComboBox;
+    item->setObjectName(QStringLiteral("cboItem"));
+    item->setEditable(true);
+    item->addItems(codes);
+    auto *label = new QLabel;
+    label->setObjectName(QStringLiteral("lblItem"));
+    auto *uses = new QTableWidget(0, 9);
+    uses->setObjectName(QStringLiteral("lvwUses"));
+    uses->setHorizontalHeaderLabels({QStringLiteral("用途"), QStringLiteral("清单代码"), QStringLiteral("清单名称"),
+                                     QStringLiteral("类别"), QStringLiteral("状态"), QStringLiteral("行号"),
+                                     QStringLiteral("数量"), QStringLiteral("损耗率(%)"), QStringLiteral("可替换商品类别")});
+    uses->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    uses->setSelectionBehavior(QAbstractItemView::SelectRows);
+    uses->verticalHeader()->hide();
+    layout->addWidget(item);
+    layout->addWidget(label);
+    layout->addWidget(uses);
+    SmallDialog dialog(parent, QStringLiteral("frmWhereUsed"), QStringLiteral("商品使用查询"), content);
+    dialog.resize(820, 420);
+    std::optional<UsePick> picked;
+    auto search = [&] {
+        const WhereUsed r = whereUsed(connection, item->currentText());
+        label->setText(r.itemId == 0 ? QStringLiteral("找不到对应的商品")
+                                     : QStringLiteral("%1 %2：%3 处使用").arg(r.itemNumber, r.itemName).arg(r.uses.size()));
+        uses->setRowCount(int(r.uses.size()));
+        for (int row = 0; row < int(r.uses.size()); ++row) {
+            const UseRow &u = r.uses[size_t(row)];
+            const QStringList cells{u.viaClass ? QStringLiteral("替代类别") : QStringLiteral("子商品"), u.bomNumber, u.bomName,
+                                    u.groupNumber + u' ' + u.groupName, statusText(u.status), QString::number(u.entry),
+                                    sqlNumber(u.qty), sqlNumber(u.scrapPercent),
+                                    u.viaClass ? u.classNumber + u' ' + u.className : QString()};
+            for (int c = 0; c < cells.size(); ++c) {
+                auto *cell = new QTableWidgetItem(cells[c]);
+                cell->setData(Qt::UserRole, u.bomId);
+                cell->setData(Qt::UserRole + 1, u.groupId);
+                uses->setItem(row, c, cell);
+            }
+        }
+        uses->resizeColumnsToContents();
+    };
+    // Enter in the code searches; it must not close the dialog.
+    auto *find = new QPushButton(QStringLiteral("查询"));
+    find->setObjectName(QStringLiteral("btnFind"));
+    find->setAutoDefault(false);
+    layout->insertWidget(1, find);
+    QObject::connect(find, &QPushButton::clicked, &dialog, search);
+    QObject::connect(item->lineEdit(), &QLineEdit::returnPressed, &dialog, search);
+    for (QPushButton *b : dialog.findChildren<QPushButton *>())
+        b->setAutoDefault(false);
+    QObject::connect(uses, &QTableWidget::itemActivated, &dialog, [&](QTableWidgetItem *cell) {
+        picked = UsePick{cell->data(Qt::UserRole).toInt(), cell->data(Qt::UserRole + 1).toInt()};
+        dialog.accept();
+    });
+    if (!item->currentText().isEmpty())
+        search();
+    dialog.exec();
+    return picked;
+}
+
 // ---- Workbench --------------------------------------------------------------
 
 Workbench::Workbench(Setup setup, QWidget *parent)
@@ -265,6 +338,17 @@ void Workbench::buildActions()
     m_refresh->setObjectName(QStringLiteral("actRefresh"));
     m_refresh->setShortcut(QKeySequence(Qt::Key_F5));
     connect(m_refresh, &QAction::triggered, this, [this] { guarded([&] { refresh(currentGroupId(), currentBomId()); }); });
+    make(m_whereUsed, "actWhereUsed", QStringLiteral("使用查询"), QKeySequence(Qt::Key_F7), &Workbench::findWhereUsed);
+    make(m_copyBom, "actCopyBom", QStringLiteral("复制清单"), QKeySequence(Qt::CTRL | Qt::Key_D), &Workbench::copyCurrentBom);
+    make(m_import, "actImport", QStringLiteral("导入..."), QKeySequence(Qt::CTRL | Qt::Key_I), &Workbench::importFile);
+    auto exportAction = [this](QAction *&slot, const char *name, const QString &text, int scope) {
+        slot = new QAction(text, this);
+        slot->setObjectName(QLatin1String(name));
+        connect(slot, &QAction::triggered, this, [this, scope] { exportBoms(scope); });
+    };
+    exportAction(m_exportBom, "actExportBom", QStringLiteral("导出当前清单..."), 0);
+    exportAction(m_exportGroup, "actExportGroup", QStringLiteral("导出当前类别..."), 1);
+    exportAction(m_exportAll, "actExportAll", QStringLiteral("导出全部清单..."), 2);
     auto *exit = new QAction(QStringLiteral("退出"), this);
     exit->setObjectName(QStringLiteral("actExit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -273,11 +357,15 @@ void Workbench::buildActions()
     auto *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     file->addAction(m_refresh);
     file->addSeparator();
+    file->addActions({m_import, m_exportBom, m_exportGroup, m_exportAll});
+    file->addSeparator();
     file->addAction(exit);
     auto *groups = menuBar()->addMenu(QStringLiteral("类别(&G)"));
     groups->addActions({m_newGroup, m_editGroup});
     auto *boms = menuBar()->addMenu(QStringLiteral("结构清单(&B)"));
     boms->addActions({m_newBom, m_openBom, m_selectBom, m_completeBom, m_report});
+    boms->addSeparator();
+    boms->addActions({m_whereUsed, m_copyBom});
 
     auto *bar = addToolBar(QStringLiteral("工具栏"));
     bar->setObjectName(QStringLiteral("Toolbar1"));
@@ -286,6 +374,8 @@ void Workbench::buildActions()
     bar->addActions({m_newGroup, m_editGroup});
     bar->addSeparator();
     bar->addActions({m_newBom, m_openBom, m_selectBom, m_completeBom, m_report});
+    bar->addSeparator();
+    bar->addActions({m_whereUsed, m_copyBom, m_import});
     bar->addSeparator();
     bar->addAction(m_refresh);
 }
@@ -465,6 +555,10 @@ void Workbench::updateActions()
     m_selectBom->setEnabled(bom);
     m_completeBom->setEnabled(bom);
     m_report->setEnabled(bom);
+    m_copyBom->setEnabled(bom);
+    m_exportBom->setEnabled(bom);
+    m_exportGroup->setEnabled(group);
+    m_import->setEnabled(group);
 }
 
 // ---- actions ----------------------------------------------------------------
@@ -568,6 +662,112 @@ void Workbench::lookReport()
         if (const std::optional<QDate> date = chooseReportDate(this))
             m_calls.lookBomReport(bom, oleDate(*date));
     });
+}
+
+} // namespace torvel::host
+
+namespace torvel::host {
+
+// ---- the planner's tools ----------------------------------------------------
+
+void Workbench::findWhereUsed()
+{
+    guarded([&] {
+        QStringList codes;
+        if (const int32_t bom = currentBomId())
+            codes = childCodesOfBom(*m_setup.data, bom);
+        if (const std::optional<UsePick> pick = showWhereUsed(this, *m_setup.data, codes))
+            refresh(pick->groupId, pick->bomId);
+    });
+}
+
+void Workbench::copyCurrentBom()
+{
+    const int32_t bom = currentBomId();
+    const int32_t group = currentGroupId();
+    if (!bom)
+        return;
+    int32_t copy = 0;
+    guarded([&] {
+        bool ok = false;
+        const QString number = QInputDialog::getText(this, QStringLiteral("复制清单"), QStringLiteral("新清单编号："),
+                                                     QLineEdit::Normal, QString(), &ok);
+        if (!ok)
+            return;
+        try {
+            copy = copyBom(*m_setup.data, bom, number, group);
+        } catch (const ComError &e) {
+            // A refusal is the editor's message, not a failure.
+            MsgBox(e.description(), mb::Information);
+        }
+    });
+    if (!copy)
+        return;
+    guarded([&] { refresh(group, copy); });
+    guarded([&] { m_calls.showBom(copy, group); });
+    guarded([&] { refresh(group, copy); });
+}
+
+void Workbench::exportBoms(int scope)
+{
+    const ExportScope what{scope == 0 ? currentBomId() : 0, scope == 1 ? currentGroupId() : 0};
+    if ((scope == 0 && !what.bomId) || (scope == 1 && !what.groupId))
+        return;
+    guarded([&] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出商品结构清单"), QString(),
+                                                          QStringLiteral("CSV 文件 (*.csv)"));
+        if (path.isEmpty())
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.Host"), file.errorString());
+        const int rows = host::exportBoms(*m_setup.data, what, file);
+        statusBar()->showMessage(QStringLiteral("已导出 %1 行").arg(rows));
+    });
+}
+
+void Workbench::importFile()
+{
+    const int32_t group = currentGroupId();
+    guarded([&] {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入商品结构清单"), QString(),
+                                                          QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)"));
+        if (path.isEmpty())
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw ComError(errc::DatabaseError, QStringLiteral("TORVEL.Host"), file.errorString());
+        const auto answer = QMessageBox::question(this, kBoxTitle, QStringLiteral("编号已存在的商品结构清单是否替换？"),
+                                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
+        if (answer == QMessageBox::Cancel)
+            return;
+        QProgressDialog progress(QStringLiteral("正在导入..."), QStringLiteral("取消"), 0, 100, this);
+        progress.setObjectName(QStringLiteral("dlgImportProgress"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(300);
+        ImportOptions options{answer == QMessageBox::Yes, group, [&progress](int done, int total) {
+                                  progress.setMaximum(total);
+                                  progress.setValue(done);
+                                  return !progress.wasCanceled();
+                              }};
+        const ImportResult r = importBoms(*m_setup.data, file.readAll(), options);
+        progress.reset();
+        if (!r.issues.empty()) {
+            QStringList lines;
+            for (const ImportIssue &i : r.issues)
+                lines << i.text();
+            auto *text = new QPlainTextEdit(lines.join(u'\n'));
+            text->setObjectName(QStringLiteral("txtIssues"));
+            text->setReadOnly(true);
+            SmallDialog box(this, QStringLiteral("frmImportIssues"),
+                            QStringLiteral("%1 处错误，未导入任何内容").arg(r.issues.size()), text);
+            box.resize(640, 400);
+            box.exec();
+        } else if (!r.cancelled) {
+            statusBar()->showMessage(QStringLiteral("新增 %1 个清单，替换 %2 个，共 %3 行").arg(r.added).arg(r.replaced).arg(r.lines));
+        }
+    });
+    guarded([&] { refresh(group, currentBomId()); });
 }
 
 } // namespace torvel::host

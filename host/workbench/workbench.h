@@ -94,6 +94,11 @@ private:
     void selectBomForItem();
     void completeBom();
     void lookReport();
+    // The planner's tools (host/tools): each a thin action over the unit.
+    void findWhereUsed();
+    void copyCurrentBom();
+    void exportBoms(int scope);   // 0 the selected BOM, 1 its group, 2 all
+    void importFile();
 
     // Runs one action: a library or database error is shown with its code
     // and description, and the window stays.
@@ -117,7 +122,23 @@ private:
     QAction *m_completeBom = nullptr;
     QAction *m_report = nullptr;
     QAction *m_refresh = nullptr;
+    QAction *m_whereUsed = nullptr;
+    QAction *m_copyBom = nullptr;
+    QAction *m_exportBom = nullptr;
+    QAction *m_exportGroup = nullptr;
+    QAction *m_exportAll = nullptr;
+    QAction *m_import = nullptr;
 };
+
+// Where an item is used (frmWhereUsed): the item code in cboItem (offered
+// the selected BOM's child codes), the uses in lvwUses. Activating a use
+// closes it and answers that BOM's id and group; nullopt otherwise.
+struct UsePick
+{
+    int32_t bomId = 0;
+    int32_t groupId = 0;
+};
+std::optional<UsePick> showWhereUsed(QWidget *parent, Connection &connection, const QStringList &codes);
 
 // The two small questions the workbench asks before a call, as modal dialogs
 // with objectNames: which stored completion to reopen (frmWorkbenchNotes,
