@@ -75,7 +75,7 @@ StoredBom readStored(Connection &cnn, int32_t bomId)
     RecordsetPtr lines = cnn.Execute(kStoredLinesHead + id + QStringLiteral(" ORDER BY FBOMEntryID"));
     if (!lines)
         throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
-    stored.reserveLines(size_t(std::max(0, lines->RecordCount())));
+    stored.reserveLines(size_t(std::max(0, lines->RecordCount())), kStoredLineWidth);
     for (; !lines->Eof(); lines->MoveNext())
         addRow(stored, *lines, entryOf(*lines, 0), {0, 1, 2, 3, 4, 5, 6, 7});
     stored.finish();
@@ -126,9 +126,9 @@ void StoredBom::addText(const QString &text)
     m_values.push_back({Value::Text, 0, end == text.size() ? text : text.left(end)});
 }
 
-void StoredBom::reserveLines(size_t lines)
+void StoredBom::reserveLines(size_t lines, size_t valuesPerLine)
 {
-    m_values.reserve(m_values.size() + lines * kStoredLineWidth);
+    m_values.reserve(m_values.size() + lines * valuesPerLine);
     m_lines.reserve(m_lines.size() + lines);
 }
 
@@ -143,16 +143,26 @@ void StoredBom::finish()
 {
     if (m_inOrder || m_lines.empty())
         return;
-    const auto headerEnd = std::ptrdiff_t(m_lines.front().second);
-    std::stable_sort(m_lines.begin(), m_lines.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    // A line's values run up to where the next line added begins.
+    struct Span
+    {
+        double entry;
+        size_t first, end;
+    };
+    std::vector<Span> spans;
+    spans.reserve(m_lines.size());
+    for (size_t i = 0; i < m_lines.size(); ++i)
+        spans.push_back({m_lines[i].first, m_lines[i].second,
+                         i + 1 < m_lines.size() ? m_lines[i + 1].second : m_values.size()});
+    std::stable_sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.entry < b.entry; });
     std::vector<Value> sorted;
     sorted.reserve(m_values.size());
-    sorted.insert(sorted.end(), m_values.begin(), m_values.begin() + headerEnd);
-    for (auto &line : m_lines) {
-        const size_t first = line.second;
-        line.second = sorted.size();
-        for (size_t i = first; i < first + kStoredLineWidth && i < m_values.size(); ++i)
+    // The header: what came before the first line added.
+    sorted.insert(sorted.end(), m_values.begin(), m_values.begin() + std::ptrdiff_t(m_lines.front().second));
+    m_lines.clear();
+    for (const Span &span : spans) {
+        m_lines.emplace_back(span.entry, sorted.size());
+        for (size_t i = span.first; i < span.end; ++i)
             sorted.push_back(std::move(m_values[i]));
     }
     m_values = std::move(sorted);
@@ -254,7 +264,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
                        index("FItemID"), index("FAuxClassID"), index("FAuxPropID"),
                        index("FUnitGroupID"), index("FMeasureUnitID")};
         const int entryField = index("FBOMEntryID");
-        stored.reserveLines(size_t(rs->RecordCount()));
+        stored.reserveLines(size_t(rs->RecordCount()), kStoredLineWidth);
         const Variant zero(int32_t(0));
         const Variant empty{QString()};
         auto text = [&](int field) { return NullToValue(rs->Fields(field), empty).toString(); };
@@ -449,7 +459,7 @@ void BOM::writeLines(Connection &cnn, const GridModel &grd, int32_t bomId, Store
     const QString id = sqlNumber(bomId);
     const int maxRows = grd.MaxRows();
     if (written)
-        written->reserveLines(size_t(std::max(0, maxRows)));
+        written->reserveLines(size_t(std::max(0, maxRows)), kStoredLineWidth);
     int32_t entry = 0;
     auto value = [&grd](int col, int row) { return Val(grd.text(col, row)); };
     for (int row = 1; row <= maxRows; ++row) {

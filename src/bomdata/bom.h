@@ -91,7 +91,8 @@ inline const QString kItemQueryHead = QStringLiteral(
 } // namespace bomsql
 
 // A BOM as stored, the way a save compares it with the database: the header
-// columns and the line columns a save writes, lines in entry order. Text
+// columns and the line columns a save writes, lines in entry order. The
+// completion keeps its notes the same way (the note id, then the rows). Text
 // compares without trailing blanks (a fixed-width column adds them); numbers
 // compare within two units in the last place, since a database may read the
 // decimal text a save writes as a neighbour of the nearest double, while the
@@ -106,7 +107,7 @@ public:
     void add(const Variant &value);
     void addNumber(double value);
     void addText(const QString &text);
-    void reserveLines(size_t lines);
+    void reserveLines(size_t lines, size_t valuesPerLine);
     // Starts a line; its values follow.
     void beginLine(double entry);
     // Puts the lines in entry order; call once, after the last value.

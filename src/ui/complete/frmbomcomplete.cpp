@@ -23,6 +23,7 @@ namespace torvel {
 FrmBomComplete::FrmBomComplete(QWidget *parent)
     : QDialog(parent)
     , m_bom(std::make_unique<BOM>())
+    , m_stored(std::make_unique<StoredBom>())
 {
     setObjectName(QStringLiteral("frmBOMComplete"));
     setWindowTitle(completetext::kCaption);
@@ -101,7 +102,7 @@ void FrmBomComplete::Form_Load()
 {
     try {
         Connection &cnn = callConnection();
-        const std::vector<notes::Line> rows = notes::load(cnn, *m_grid, gBomNoteID, gBomID);
+        const std::vector<notes::Line> rows = notes::load(cnn, *m_grid, gBomNoteID, gBomID, m_stored.get());
         const RecordsetPtr header = cnn.Execute(QStringLiteral("SELECT * FROM COM_BOM WHERE FBOMID=") + sqlNumber(gBomID));
         if (header && !header->Eof()) {
             gItemID = NullToValue(header->Fields(QStringLiteral("FItemID")), int32_t(0)).toInt32();
@@ -156,7 +157,13 @@ bool FrmBomComplete::CheckNotes()
 bool FrmBomComplete::SaveNotes()
 {
     try {
-        gBomNoteID = notes::save(callConnection(), *m_grid, gBomNoteID, gBomID);
+        const int32_t id = notes::save(callConnection(), *m_grid, gBomNoteID, gBomID, m_stored.get());
+        if (id == 0) {
+            // Another client saved or deleted these notes since they loaded.
+            MsgBox(bomtext::kChangedByOthers, mb::Information);
+            return false;
+        }
+        gBomNoteID = id;
         return true;
     } catch (const ComError &e) {
         MsgBox(completetext::kSaveError + e.description(), mb::Information);

@@ -16,6 +16,7 @@ void registerCompleteDialog();
 
 class BOM;
 class GridModel;
+class StoredBom;
 class GridView;
 
 // The per-bill completion of a BOM: the components of one document line,
@@ -60,6 +61,8 @@ private:
     void formatAuxPropCell(int row, int32_t auxClassId);
 
     std::unique_ptr<BOM> m_bom;
+    // The notes as loaded or last saved, for the save to compare with.
+    std::unique_ptr<StoredBom> m_stored;
     GridModel *m_grid = nullptr;
     bool m_changed = false;
     bool m_inLeaveCell = false;   // nested leave-cell events are ignored

@@ -1,5 +1,6 @@
 #include "ui/complete/notes.h"
 
+#include "bomdata/bom.h"
 #include "bomdata/gridmodel.h"
 #include "bomdata/lookupkeys.h"
 #include "services/com/comerror.h"
@@ -8,6 +9,8 @@
 #include "services/text/helpers.h"
 #include "services/text/numtext.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -57,6 +60,47 @@ const QString kNoteSourceHead = QStringLiteral(
     " WHERE  FBOMNoteID=");
 
 namespace {
+
+// The columns a save writes, as a save reads them back.
+const QString kStoredNotesHead = QStringLiteral(
+    "SELECT FBOMEntryID,FBOMID,FReplaceClassID,FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark"
+    " FROM COM_BOM_Note WHERE FBOMNoteID=");
+constexpr size_t kStoredNoteWidth = 9;
+
+// The notes as stored now, read inside the save's transaction and locked
+// until it ends.
+StoredBom readStoredNotes(Connection &cnn, int32_t noteId)
+{
+    const RecordsetPtr rs
+        = cnn.Execute(cnn.lockingRead(kStoredNotesHead + sqlNumber(noteId) + QStringLiteral(" ORDER BY FBOMEntryID")));
+    if (!rs)
+        throw ComError(errc::ObjectRequired, QStringLiteral("TORVEL"), errtext::kNoRecordset);
+    StoredBom stored;
+    stored.addNumber(noteId);   // taken, even without a row
+    stored.reserveLines(size_t(std::max(0, rs->RecordCount())), kStoredNoteWidth);
+    for (; !rs->Eof(); rs->MoveNext()) {
+        stored.beginLine(NullToValue(rs->Fields(0), int32_t(0)).toDouble());
+        for (int f = 0; f < int(kStoredNoteWidth); ++f)
+            stored.add(rs->Fields(f));
+    }
+    stored.finish();
+    return stored;
+}
+
+// What the database reads from the statement text of a number: a whole
+// number as it is, else the nearest double to the text, not the grid's value.
+double readBack(double value, const QString &text)
+{
+    if (value == std::trunc(value) && std::abs(value) < 1e15)
+        return value;
+    char digits[64];
+    const qsizetype n = std::min<qsizetype>(text.size(), qsizetype(sizeof digits));
+    for (qsizetype i = 0; i < n; ++i)
+        digits[i] = char(text.at(i).unicode());
+    double read = value;
+    std::from_chars(digits, digits + n, read);
+    return read;
+}
 
 void lockCell(GridModel &grid, int col, int row)
 {
@@ -108,13 +152,23 @@ int32_t allocateNoteId(Connection &cnn)
 
 } // namespace
 
-std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t bomId)
+std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t bomId, StoredBom *stored)
 {
+    if (stored)
+        *stored = StoredBom();
     const RecordsetPtr rs = noteId >= 1 ? cnn.Execute(kNoteSourceHead + sqlNumber(noteId))
                                         : cnn.Execute(kChildSourceHead + sqlNumber(bomId));
     std::vector<Line> lines;
-    if (!rs || rs->RecordCount() == 0)
+    // The notes as this dialog saw them; a new completion has none to keep.
+    const bool keep = stored && noteId >= 1;
+    StoredBom seen;
+    if (keep)
+        seen.addNumber(noteId);
+    if (!rs || rs->RecordCount() == 0) {
+        if (keep && rs)
+            *stored = std::move(seen);
         return lines;
+    }
 
     auto index = [&rs](const char *name) {
         const int i = rs->fieldIndex(QLatin1String(name));
@@ -128,6 +182,8 @@ std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t
               fItemId = index("FItemID"), fAuxClassId = index("FAuxClassID"), fAuxPropId = index("FAuxPropID"),
               fUnitGroupId = index("FUnitGroupID"), fUnitId = index("FMeasureUnitID"), fQty = index("FQty"),
               fScrap = index("FScrap"), fRemark = index("FRemark"), fClassId = index("FReplaceClassID");
+    const std::array<int, kStoredNoteWidth> storedFields{index("FBOMEntryID"), index("FBOMID"), fClassId, fItemId,
+                                                         fAuxPropId, fUnitId, fQty, fScrap, fRemark};
     const Variant empty{QString()};
     const Variant zero(int32_t(0));
     auto text = [&](int field) { return NullToValue(rs->Fields(field), empty).toString(); };
@@ -139,6 +195,8 @@ std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t
     for (int col : {notecol::ReplaceClassName, notecol::ItemName, notecol::Model})
         lockCell(grid, col, -1);
     lines.reserve(size_t(rs->RecordCount()));
+    if (keep)
+        seen.reserveLines(size_t(rs->RecordCount()), kStoredNoteWidth);
     for (int row = 1; !rs->Eof(); ++row, rs->MoveNext()) {
         const QString className = text(fClassName);
         const QString itemNumber = text(fNumber);
@@ -177,9 +235,18 @@ std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t
         }
         lines.push_back(Line{roundToInt32(Val(classId)), roundToInt32(Val(number(fItemId))), Val(number(fQty)),
                              scrap.isNull() ? 0.0 : Val(number(fScrap))});
+        if (keep) {
+            seen.beginLine(NullToValue(rs->Fields(storedFields[0]), zero).toDouble());
+            for (int f : storedFields)
+                seen.add(rs->Fields(f));
+        }
     }
     for (int col = notecol::FirstHidden; col <= notecol::Count; ++col)
         grid.setColHidden(col, true);
+    if (keep) {
+        seen.finish();
+        *stored = std::move(seen);
+    }
     return lines;
 }
 
@@ -233,11 +300,18 @@ std::optional<QString> check(const GridModel &grid)
     return std::nullopt;
 }
 
-int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bomId)
+int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bomId, StoredBom *stored)
 {
-    Transaction transaction(cnn);
+    const bool compare = noteId > 0 && stored && !stored->isEmpty();
+    Transaction transaction(cnn, compare ? Transaction::ReadsFirst : Transaction::Plain);
     int32_t id = noteId;
     if (noteId > 0) {
+        // Another clerk's save since this dialog loaded would be lost without
+        // a word; the notes stay locked from this read to the commit.
+        if (compare && !(readStoredNotes(cnn, id) == *stored)) {
+            transaction.rollback();
+            return 0;
+        }
         cnn.Execute(QStringLiteral("DELETE  FROM COM_BOM_Note WHERE FBomNoteID=") + sqlNumber(id));
         // An id the host brought in counts as handed out from now on.
         cnn.Execute(QStringLiteral("UPDATE COM_BOM_NoteSeq SET FLastNoteID=") + sqlNumber(id)
@@ -250,6 +324,11 @@ int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bom
         + QStringLiteral("FItemID,FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark)") + QStringLiteral(" VALUES (")
         + sqlNumber(id) + u',';
     const QString bom = u',' + sqlNumber(bomId) + u',';
+    StoredBom written;
+    if (stored) {
+        written.addNumber(id);
+        written.reserveLines(size_t(std::max(0, grid.MaxRows())), kStoredNoteWidth);
+    }
     int32_t entry = 0;
     for (int row = 1; row <= grid.MaxRows(); ++row) {
         if (Trim(grid.text(notecol::ItemNumber, row)).isEmpty())
@@ -258,13 +337,24 @@ int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bom
         if (qty == 0)
             qty = 1;
         const double scrap = Val(grid.text(notecol::Scrap, row)) / 100;
-        cnn.Execute(head + sqlNumber(++entry) + bom + sqlNumber(cellId(grid, notecol::ReplaceClassID, row)) + u','
-                    + sqlNumber(cellId(grid, notecol::ItemID, row)) + u','
-                    + sqlNumber(cellId(grid, notecol::AuxPropID, row)) + u','
-                    + sqlNumber(cellId(grid, notecol::UnitID, row)) + u',' + sqlNumber(qty) + u','
-                    + sqlNumber(scrap) + u',' + sqlQuote(grid.text(notecol::Remark, row)) + u')');
+        const int32_t classId = cellId(grid, notecol::ReplaceClassID, row), itemId = cellId(grid, notecol::ItemID, row),
+                      auxPropId = cellId(grid, notecol::AuxPropID, row), unitId = cellId(grid, notecol::UnitID, row);
+        const QString qtyText = sqlNumber(qty), scrapText = sqlNumber(scrap), remark = grid.text(notecol::Remark, row);
+        cnn.Execute(head + sqlNumber(++entry) + bom + sqlNumber(classId) + u',' + sqlNumber(itemId) + u','
+                    + sqlNumber(auxPropId) + u',' + sqlNumber(unitId) + u',' + qtyText + u',' + scrapText + u','
+                    + sqlQuote(remark) + u')');
+        if (stored) {
+            written.beginLine(entry);
+            for (const int32_t v : {entry, bomId, classId, itemId, auxPropId, unitId})
+                written.addNumber(v);
+            written.addNumber(readBack(qty, qtyText));
+            written.addNumber(readBack(scrap, scrapText));
+            written.addText(remark);
+        }
     }
     transaction.commit();
+    if (stored)
+        *stored = std::move(written);
     return id;
 }
 

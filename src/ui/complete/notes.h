@@ -14,6 +14,7 @@ namespace torvel {
 
 class Connection;
 class GridModel;
+class StoredBom;
 
 // Columns of vasItem. 1 to 6 are shown; the rest carry ids, the text last
 // accepted into a cell (the compare base when it is left again) and what
@@ -81,8 +82,11 @@ struct Line
 
 // Fills the grid from the notes of `noteId` (when > 0) or the child lines of
 // `bomId`: one row per record, the lock table applied. An empty source leaves
-// no row. Throws ComError; the grid keeps the rows written so far.
-std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t bomId);
+// no row. `stored`, when given, gets the notes as stored for a later save to
+// compare with; it stays empty for a new completion or a load that failed.
+// Throws ComError; the grid keeps the rows written so far.
+std::vector<Line> load(Connection &cnn, GridModel &grid, int32_t noteId, int32_t bomId,
+                       StoredBom *stored = nullptr);
 
 // The first way in which the BOM's current lines differ from the rows of a
 // completion (classes and fixed items, quantities and scrap rates, in order),
@@ -99,7 +103,12 @@ std::optional<QString> check(const GridModel &grid);
 // is taken from the host's allocation row inside the transaction (a second
 // client waits for it) and stays above every stored id, so no id is ever
 // handed out twice. Returns the id; throws ComError with nothing changed.
-int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bomId);
+// Two clerks may have one completion open: with `stored` taken by load (or
+// by the last save), the notes are read again inside the transaction, locked,
+// and when they are no longer what `stored` holds (changed or deleted by
+// another client) nothing is written and the answer is 0. After a save
+// `stored` holds what it wrote.
+int32_t save(Connection &cnn, const GridModel &grid, int32_t noteId, int32_t bomId, StoredBom *stored = nullptr);
 
 } // namespace notes
 } // namespace torvel
