@@ -1,149 +1,57 @@
 #pragma once
 
-// Scripted stand-ins for the host platform's outside components. Each fake
-// registers its ProgID for the lifetime of the fake (ScopedFactory), records
-// every call with the arguments as passed, and answers from a script.
+// Scripted stand-ins for the host platform's outside components: one generic
+// scripted component, registered under its ProgID while it lives, that
+// records every call and property assignment as passed and answers from a
+// script; the pick list, the base lookup, the security check and the shared
+// properties are set up on it.
 
 #include "components/lookupobjects.h"
 #include "services/com/dispatch.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <utility>
-#include <vector>
 
 namespace torvel::test {
 
-// ---------------------------------------------------------------------------
-// PickView.GLView (and LookupParams)
-
-struct PickAnswer
-{
-    enum class Kind { Cancel, Choose, Fail };
-    Kind kind = Kind::Cancel;
-    host::LookupRowObject::Data row;
-    std::optional<ComError> error;
-
-    static PickAnswer cancel();
-    static PickAnswer choose(host::LookupRowObject::Data row);
-    // An item row as the item pick list returns it: Properties FName, FModel,
-    // FBaseUnitID, FUnitGroupID, FAuxClassID, FQtyScale; MeasureUnitID is the
-    // base unit.
-    static PickAnswer item(int32_t itemId, const QString &number, const QString &name,
-                           const QString &model, int32_t baseUnitId, int32_t unitGroupId,
-                           int32_t auxClassId, int16_t qtyScale = 0);
-    // A unit row as UnitLookup returns it.
-    static PickAnswer unit(int32_t measureUnitId, const QString &number, const QString &name,
-                           int32_t unitGroupId = 0);
-    static PickAnswer fail(ComError error);
-};
-
-struct PickCall
-{
-    QString method;   // "ItemLookup" or "UnitLookup"
-    Args args;        // as passed, types kept (the class code arrives as Int16)
-    // The LookupParams object's names in the order first set, with values,
-    // read when the call arrived; empty when no LookupParams was passed.
-    std::vector<host::LookupParamsObject::Entry> params;
-    bool paramsPassed = false;   // the 4th argument was a LookupParams object
-};
-
-class FakePickView
-{
-public:
-    // Registers PickView.GLView and, unless told otherwise, LookupParams
-    // (a real key/value object) for the lifetime of this object.
-    explicit FakePickView(bool registerLookupParams = true);
-    ~FakePickView();
-    FakePickView(const FakePickView &) = delete;
-    FakePickView &operator=(const FakePickView &) = delete;
-
-    // Answers are used in order, one per call; with none left a call cancels.
-    void enqueue(PickAnswer answer);
-    const std::vector<PickCall> &calls() const;
-    int instancesCreated() const;
-
-    struct State;
-
-private:
-    std::shared_ptr<State> m_state;
-    std::unique_ptr<ScopedFactory> m_glView;
-    std::unique_ptr<ScopedFactory> m_params;
-};
-
-// ---------------------------------------------------------------------------
-// BaseFind.clsBase
-
-struct BaseFindAnswer
-{
-    bool chosen = false;
-    QString name;
-    int32_t innerId = 0;
-    QString code;
-    std::optional<ComError> error;
-
-    static BaseFindAnswer cancel();
-    static BaseFindAnswer choose(const QString &name, int32_t innerId, const QString &code);
-    static BaseFindAnswer fail(ComError error);
-};
-
-// One created clsBase: the properties set on it in order, and its Show calls.
-struct BaseFindSession
-{
-    std::vector<std::pair<QString, Variant>> assignments;
-    int shows = 0;
-    // The last value assigned to a property, Empty when never set.
-    Variant value(const QString &name) const;
-    // Property names in the order assigned.
-    std::vector<QString> names() const;
-};
-
-class FakeBaseFind
-{
-public:
-    FakeBaseFind();
-    ~FakeBaseFind();
-    FakeBaseFind(const FakeBaseFind &) = delete;
-    FakeBaseFind &operator=(const FakeBaseFind &) = delete;
-
-    // Answers are used in order, one per Show; with none left Show cancels.
-    void enqueue(BaseFindAnswer answer);
-    const std::vector<BaseFindSession> &sessions() const;
-
-    struct State;
-
-private:
-    std::shared_ptr<State> m_state;
-    ScopedFactory m_factory;
-};
-
-// ---------------------------------------------------------------------------
-// PlatBase.SecurityInfo and PropHub.ShareProps: one-method components
-
 struct ComponentCall
 {
-    QString method;
-    Args args;   // as passed, types kept
+    QString member;   // a method, or "Name=" for a property assignment
+    Args args;        // as passed, types kept; an assignment's value alone
+    int instance;     // which created object, from 0
 };
 
-// A scripted component with one method: records every call and answers it
-// with `reply`, or throws the error it was told to fail with.
 class ScriptedComponent
 {
 public:
-    using Reply = std::function<Variant(const Args &)>;
-    ScriptedComponent(const QString &progId, const QString &method, Reply reply);
+    // The instance's properties: what was assigned, and what a reply sets
+    // for the caller to read back (BaseFind's Return* after Show).
+    using Properties = QMap<QString, Variant>;
+    using Reply = std::function<Variant(const Args &, Properties &)>;
+
+    // A method call takes the next queued reply, else the standing one;
+    // properties can be assigned and read back. Members take the dispatch
+    // ids given, else ids counted from 1.
+    ScriptedComponent(const QString &progId, const QStringList &methods, Reply reply,
+                      const QStringList &properties = {}, const QMap<QString, DispId> &ids = {});
     ~ScriptedComponent();
     ScriptedComponent(const ScriptedComponent &) = delete;
     ScriptedComponent &operator=(const ScriptedComponent &) = delete;
 
-    void reply(Reply reply);   // also ends a fail()
-    void fail(ComError error);
+    void enqueue(Reply next);   // an empty one takes the standing reply
+    void clearCalls();
+    void reply(Reply reply);   // the standing reply; also ends a fail()
+    void fail(ComError error);  // every call throws it
+    void answer(const Variant &value);   // a standing reply of one value
     const std::vector<ComponentCall> &calls() const;
     int instancesCreated() const;
+    // "Name=value" joined by '|': the properties one instance was given, in
+    // order (objects show as <object>).
+    QString assignments(int instance = 0) const;
 
     struct State;
 
@@ -152,16 +60,55 @@ private:
     ScopedFactory m_factory;
 };
 
-// AccessCheck answers what it was told (a Boolean, a text, Null, ...).
+// A reply that throws `error` (one queued failure).
+ScriptedComponent::Reply failWith(ComError error);
+
+// PickView.GLView (ItemLookup, UnitLookup) with LookupParams registered
+// beside it; a call with nothing queued is cancelled.
+class FakePickView : public ScriptedComponent
+{
+public:
+    FakePickView();
+
+private:
+    ScopedFactory m_params;
+};
+
+// An item row as the item pick list returns it: Properties FName, FModel,
+// FBaseUnitID, FUnitGroupID, FAuxClassID, FQtyScale; MeasureUnitID is the
+// base unit.
+host::LookupRowObject::Data itemRow(int32_t itemId, const QString &number, const QString &name,
+                                    const QString &model, int32_t baseUnitId, int32_t unitGroupId,
+                                    int32_t auxClassId, int16_t qtyScale = 0);
+ScriptedComponent::Reply pickItem(int32_t itemId, const QString &number, const QString &name,
+                                  const QString &model, int32_t baseUnitId, int32_t unitGroupId,
+                                  int32_t auxClassId, int16_t qtyScale = 0);
+// A unit row as UnitLookup returns it.
+ScriptedComponent::Reply pickUnit(int32_t measureUnitId, const QString &number, const QString &name,
+                                  int32_t unitGroupId = 0);
+// The LookupParams an ItemLookup call passed, as "name=value" joined by '|'.
+QString lookupParams(const ComponentCall &call);
+
+// BaseFind.clsBase: its inputs as properties; Show with nothing queued cancels.
+class FakeBaseFind : public ScriptedComponent
+{
+public:
+    FakeBaseFind();
+};
+
+// Show choosing a row.
+ScriptedComponent::Reply baseFindChoice(const QString &name, int32_t innerId, const QString &code);
+
+// PlatBase.SecurityInfo: AccessCheck answers what it was told.
 class FakeSecurity : public ScriptedComponent
 {
 public:
     explicit FakeSecurity(bool allow = true);
     void deny() { answer(Variant(false)); }
-    void answer(const Variant &value);
 };
 
-// getproperty(pid, name) answers the value set for the name, any process id.
+// PropHub.ShareProps: getproperty(pid, name) answers the value set for the
+// name, any process id.
 class FakeShareProps : public ScriptedComponent
 {
 public:

@@ -51,12 +51,6 @@ void MessageBoxRecorder::allowAll(int answer)
     m_allowAnswer = answer;
 }
 
-void MessageBoxRecorder::expectNone()
-{
-    m_allowAll = false;
-    m_script.clear();
-}
-
 void MessageBoxRecorder::verify()
 {
     for (const Expectation &e : m_script) {

@@ -30,7 +30,6 @@ public:
         int pointer = pointer::Default;   // the screen pointer while it was shown
 
         int icon() const { return flags & 0x70; }      // mb::Critical, mb::Exclamation, mb::Information
-        int buttons() const { return flags & 0x7; }    // mb::OKOnly or mb::OKCancel
     };
 
     MessageBoxRecorder();
@@ -48,9 +47,6 @@ public:
     // Answers every box without complaint (for tests about something else);
     // boxes are still recorded.
     void allowAll(int answer = mb::OK);
-    // No box may appear; any box fails the test. This is also the state of a
-    // fresh recorder, so it only says so in the test.
-    void expectNone();
 
     // Fails the running test for expectations not yet met and forgets them.
     void verify();
@@ -58,7 +54,6 @@ public:
     const std::vector<Box> &boxes() const { return m_boxes; }
     int count() const { return int(m_boxes.size()); }
     const Box &last() const;
-    bool pending() const { return !m_script.empty(); }
     void clear();
 
     int show(const QString &text, int flags, const QString &title) override;

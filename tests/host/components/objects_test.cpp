@@ -1,7 +1,6 @@
 #include "components/components.h"
 #include "components/itemfilter.h"
 #include "components/lookupobjects.h"
-#include "fakecomponents.h"
 #include "printers.h"
 
 #include <gtest/gtest.h>
@@ -76,29 +75,6 @@ TEST(LookupParams, KeepsNamesInTheOrderFirstSetAndReadsThemBack)
     EXPECT_EQ(names, (std::vector<QString>{"BeShortNumber", "GetDataType", "LookupKey"}));
     EXPECT_EQ(bag->assignments().size(), 4u);
     EXPECT_FALSE(bag->contains(QStringLiteral("NeverSet")));   // reading does not add it
-}
-
-// The members themselves come through the real pick list in picklist_test;
-// here the row the scripted double builds, and what no row offers.
-TEST(LookupResult, OffersTheMembersCallersRead)
-{
-    ObjectPtr result = host::LookupResultObject::chosen(
-        test::PickAnswer::item(12, QStringLiteral("1.01"), QStringLiteral("机箱"), QStringLiteral("M-1"), 3, 2, 5, 2).row);
-    EXPECT_TRUE(result->get(QStringLiteral("ReturnOK")).toBool());
-    ObjectPtr row = result->get(QStringLiteral("returnobject")).toObject();
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->get(QStringLiteral("ItemID")).toInt32(), 12);
-    EXPECT_EQ(row->get(QStringLiteral("MeasureUnitID")).toInt32(), 3);   // the base unit
-    const std::pair<const char *, const char *> fields[] = {
-        {"FName", "机箱"}, {"FModel", "M-1"}, {"FBaseUnitID", "3"}, {"FUnitGroupID", "2"}, {"FAuxClassID", "5"},
-        {"fqtyscale", "2"},
-    };
-    for (const auto &[name, expected] : fields) {
-        Args args{Variant(name)};
-        EXPECT_EQ(row->get(QStringLiteral("Properties"), args).toString(), QString::fromUtf8(expected)) << name;
-    }
-    Args unknown{Variant("FNoSuchField")};
-    EXPECT_THROW(row->get(QStringLiteral("Properties"), unknown), ComError);
 }
 
 TEST(DefaultComponents, NoneIsRegisteredUntilTheHostRegistersThem)

@@ -6,6 +6,8 @@
 #include "workbench/workbench.h"
 
 #include "dbfixture.h"
+#include "entry/capi.h"
+#include "fakecomponents.h"
 #include "hostdb/hostdb.h"
 #include "msgboxrecorder.h"
 #include "printers.h"
@@ -25,7 +27,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 using namespace torvel;
@@ -35,134 +36,56 @@ namespace {
 
 // ---- the stand-in library ------------------------------------------------------
 
-struct Call
-{
-    std::string progId;
-    int32_t id;
-    uint16_t kind;
-    std::vector<TvVariant> args;   // texts dropped: only numbers and objects are checked
-};
-
-struct Failure
-{
-    int32_t code;
-    std::string text;
-};
-
+// The library's classes as scripted components, handed to the window through
+// the C interface as the real ones are.
 class FakeLibrary
 {
 public:
-    std::vector<Call> calls;
-    std::map<int32_t, int32_t> returns;          // what a get or a method answers, by dispatch id
-    std::function<void(const Call &)> onMethod;  // may throw Failure
+    static inline const QMap<QString, DispId> kIds = {
+        {"ActiveConnection", TV_DISPID_ActiveConnection}, {"InterID", TV_DISPID_InterID},
+        {"GroupID", TV_DISPID_GroupID}, {"ParentID", TV_DISPID_ParentID}, {"ReturnOK", TV_DISPID_ReturnOK},
+        {"ReturnBomID", TV_DISPID_ReturnBomID}, {"ReturnGroupID", TV_DISPID_ReturnGroupID},
+        {"Show", TV_DISPID_Show}, {"SelectBom", TV_DISPID_SelectBom}, {"CompleteBom", TV_DISPID_CompleteBom},
+        {"LookBomReport", TV_DISPID_LookBomReport}};
+    test::ScriptedComponent connection{"TORVEL.Connection", {"Open"}, {}};
+    test::ScriptedComponent groupInfo{"TORVEL.BOMGroupInfo", {"Show"}, {},
+                                      {"ActiveConnection", "InterID", "ParentID", "ReturnOK", "ReturnGroupID"}, kIds};
+    test::ScriptedComponent bomInfo{"TORVEL.BomInfo", {"Show", "SelectBom", "CompleteBom", "LookBomReport"}, {},
+                                    {"ActiveConnection", "InterID", "GroupID", "ReturnOK", "ReturnBomID"}, kIds};
 
-    ObjectFactory factory()
+    static ObjectFactory factory()
     {
-        return [this](const std::string &progId) { return Object(&(new Fake{{&kVtbl}, 1, this, progId})->base); };
+        return [](const std::string &progId) {
+            return Object(capi::exportObject(CreateObject(QString::fromStdString(progId))));
+        };
     }
-
-    // Puts and method calls on the library's classes, in order.
+    // Each class's methods answer with `reply` from now on.
+    void reply(const test::ScriptedComponent::Reply &reply)
+    {
+        groupInfo.reply(reply);
+        bomInfo.reply(reply);
+    }
+    void clear()
+    {
+        groupInfo.clearCalls();
+        bomInfo.clearCalls();
+    }
+    // Puts and method calls on the library's classes, the connection's aside.
     QString trace() const
     {
         QStringList out;
-        for (const Call &c : calls) {
-            if (c.progId == "TORVEL.Connection" || c.kind == TV_DISPATCH_PROPERTYGET)
-                continue;
-            const QString cls = QString::fromStdString(c.progId).section(u'.', 1);
-            QStringList args;
-            for (const TvVariant &v : c.args)
-                args << (v.vt == TV_VT_DISPATCH ? QStringLiteral("cnn")
-                         : v.vt == TV_VT_DATE   ? QString::number(v.date)
-                                                : QString::number(v.lVal));
-            const QString member = memberName(cls, c.id);
-            out << (c.kind == TV_DISPATCH_PROPERTYPUT ? QString(cls + u'.' + member + u'=' + args.join(u','))
-                                                      : QString(cls + u'.' + member + u'(' + args.join(u',') + u')'));
+        for (const auto *c : {&groupInfo, &bomInfo}) {
+            const QString cls = c == &groupInfo ? QStringLiteral("BOMGroupInfo") : QStringLiteral("BomInfo");
+            for (const test::ComponentCall &call : c->calls()) {
+                QStringList args;
+                for (const Variant &v : call.args)
+                    args << (v.isObject() ? QStringLiteral("cnn") : QString::number(v.toDouble()));
+                const QString list = args.join(u',');
+                out << cls + u'.' + call.member + (call.member.endsWith(u'=') ? list : QString(u'(' + list + u')'));
+            }
         }
         return out.join(u' ');
     }
-
-private:
-    struct Fake
-    {
-        TvDispatch base;
-        int refs;
-        FakeLibrary *library;
-        std::string progId;
-    };
-
-    static QString memberName(const QString &cls, int32_t id)
-    {
-        switch (id) {
-        case TV_DISPID_ActiveConnection: return QStringLiteral("ActiveConnection");
-        case TV_DISPID_InterID: return QStringLiteral("InterID");
-        case TV_DISPID_GroupID: return cls == QLatin1String("BOMGroupInfo") ? QStringLiteral("ParentID") : QStringLiteral("GroupID");
-        case TV_DISPID_Show: return QStringLiteral("Show");
-        case TV_DISPID_SelectBom: return QStringLiteral("SelectBom");
-        case TV_DISPID_CompleteBom: return QStringLiteral("CompleteBom");
-        case TV_DISPID_LookBomReport: return QStringLiteral("LookBomReport");
-        default: return QString::number(id, 16);
-        }
-    }
-
-    static Fake *self(TvDispatch *d) { return reinterpret_cast<Fake *>(d); }
-    static TvHResult queryInterface(TvDispatch *d, const TvGuid *, void **out)
-    {
-        ++self(d)->refs;
-        *out = d;
-        return TV_S_OK;
-    }
-    static uint32_t addRef(TvDispatch *d) { return uint32_t(++self(d)->refs); }
-    static uint32_t release(TvDispatch *d)
-    {
-        const int left = --self(d)->refs;
-        if (left == 0)
-            delete self(d);
-        return uint32_t(left);
-    }
-    static TvHResult idsOfNames(TvDispatch *, const char *const *names, uint32_t count, int32_t *ids)
-    {
-        for (uint32_t i = 0; i < count; ++i)
-            ids[i] = std::strcmp(names[i], "Open") == 0 ? 1 : TV_DISPID_UNKNOWN;
-        return TV_S_OK;
-    }
-    static TvHResult invoke(TvDispatch *d, int32_t id, uint16_t kind, const TvVariant *args, uint32_t count,
-                            TvVariant *result, TvExcepInfo *excep, uint32_t *)
-    {
-        FakeLibrary &lib = *self(d)->library;
-        Call call{self(d)->progId, id, kind, {}};
-        for (uint32_t i = 0; i < count; ++i) {
-            TvVariant v = args[i];
-            if (v.vt == TV_VT_BSTR)
-                v.bstrVal = nullptr;
-            call.args.push_back(v);
-        }
-        lib.calls.push_back(call);
-        if (result)
-            TvVariantInit(result);
-        if (kind == TV_DISPATCH_METHOD && lib.onMethod && call.progId != "TORVEL.Connection") {
-            try {
-                lib.onMethod(call);
-            } catch (const Failure &f) {
-                if (excep) {
-                    excep->code = f.code;
-                    excep->scode = TV_DISP_E_EXCEPTION;
-                    excep->source = strdup("TORVEL");
-                    excep->description = strdup(f.text.c_str());
-                }
-                return TV_DISP_E_EXCEPTION;
-            }
-        }
-        const auto it = lib.returns.find(id);
-        if (result && kind != TV_DISPATCH_PROPERTYPUT && it != lib.returns.end()) {
-            result->vt = id == TV_DISPID_ReturnOK ? TV_VT_BOOL : TV_VT_I4;
-            if (result->vt == TV_VT_BOOL)
-                result->boolVal = it->second ? -1 : 0;
-            else
-                result->lVal = it->second;
-        }
-        return TV_S_OK;
-    }
-    static constexpr TvDispatchVtbl kVtbl = {queryInterface, addRef, release, idsOfNames, invoke};
 };
 
 // ---- helpers -------------------------------------------------------------------
@@ -224,7 +147,7 @@ protected:
     std::unique_ptr<Workbench> open()
     {
         auto w = std::make_unique<Workbench>(
-            Workbench::Setup{connection(), db().connectionString(), QStringLiteral("admin"), library.factory()});
+            Workbench::Setup{connection(), db().connectionString(), QStringLiteral("admin"), FakeLibrary::factory()});
         w->show();
         return w;
     }
@@ -389,7 +312,7 @@ TEST_P(WorkbenchActions, EachActionCallsItsMethodWithTheSelection)
          "BomInfo.LookBomReport(cnn," + b + ",46096)"},
     };
     for (const auto &tc : cases) {
-        library.calls.clear();
+        library.clear();
         if (tc.answer)
             tc.answer();
         if (tc.action)
@@ -410,28 +333,32 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
         column(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMGroupID=") + sqlNumber(group) + QStringLiteral(" ORDER BY FBOMNumber"));
 
     // A new BOM saved in the editor.
-    library.onMethod = [&](const Call &) {
+    int32_t newBom = 0;
+    library.reply([&](const Args &, test::ScriptedComponent::Properties &result) {
         c.Execute(QStringLiteral("INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID) VALUES ('0-WB','新清单',") +
                   sqlNumber(group) + u',' + sqlNumber(item) + u')');
-        library.returns[TV_DISPID_ReturnOK] = 1;
-        library.returns[TV_DISPID_ReturnBomID] = scalar(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='0-WB'"));
-    };
+        newBom = scalar(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='0-WB'"));
+        result["ReturnOK"] = Variant(true);
+        result["ReturnBomID"] = Variant(newBom);
+        return Variant();
+    });
     trigger("actNewBom");
-    const int32_t newBom = library.returns[TV_DISPID_ReturnBomID];
     EXPECT_EQ(w->currentBomId(), newBom);
     EXPECT_EQ(w->bomModel()->rowCount(), int(groupBoms.size()) + 1);
 
     // A new group under this one takes its BOMs: it is selected and shows them.
-    library.onMethod = [&](const Call &) {
+    int32_t created = 0;
+    library.reply([&](const Args &, test::ScriptedComponent::Properties &result) {
         c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('WB-NEW','新类别',") +
                   sqlNumber(group) + u')');
-        const int32_t created = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='WB-NEW'"));
+        created = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='WB-NEW'"));
         c.Execute(QStringLiteral("UPDATE COM_Bom SET FBOMGroupID=") + sqlNumber(created) +
                   QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(group));
-        library.returns[TV_DISPID_ReturnGroupID] = created;   // the same id as ReturnBomID
-    };
+        result["ReturnOK"] = Variant(true);
+        result["ReturnGroupID"] = Variant(created);
+        return Variant();
+    });
     trigger("actNewGroup");
-    const int32_t created = library.returns[TV_DISPID_ReturnGroupID];
     EXPECT_EQ(w->currentGroupId(), created);
     auto *current = child<QTreeWidget>(*w, "tvwGroups")->currentItem();
     ASSERT_TRUE(current && current->parent());
@@ -444,8 +371,7 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
     const RecordsetPtr other = c.Execute(QStringLiteral("SELECT FBOMID, FBOMGroupID FROM COM_BOM WHERE FBOMGroupID<>") +
                                          sqlNumber(created) + QStringLiteral(" ORDER BY FBOMID LIMIT 1"));
     ASSERT_FALSE(other->rows().empty());
-    library.onMethod = {};
-    library.returns[TV_DISPID_SelectBom] = other->rows().front()[0].toInt32();
+    library.bomInfo.answer(Variant(other->rows().front()[0].toInt32()));
     trigger("actSelectBom");
     EXPECT_EQ(w->currentGroupId(), other->rows().front()[1].toInt32());
     EXPECT_EQ(w->currentBomId(), other->rows().front()[0].toInt32());
@@ -455,7 +381,7 @@ TEST_P(WorkbenchActions, ALibraryErrorIsShownWithItsCodeAndTheWindowStays)
 {
     test::MessageBoxRecorder boxes;
     boxes.expectAny();
-    library.onMethod = [](const Call &) { throw Failure{3021, "BOF 或 EOF 中有一个是“真”"}; };
+    library.bomInfo.fail(ComError(3021, QStringLiteral("TORVEL"), QStringLiteral("BOF 或 EOF 中有一个是“真”")));
     QTest::keyClick(child<QTableView>(*w, "lvwBoms"), Qt::Key_Return);
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_TRUE(boxes.last().text.contains(QStringLiteral("BOF 或 EOF 中有一个是“真”"))) << boxes.last().text.toStdString();

@@ -58,6 +58,10 @@ TEST_P(NoteIds, AnIdIsNeverHandedOutAgainAndStaysAboveStoredOnes)
     connection()->Execute(QStringLiteral("INSERT INTO COM_BOM_Note (FBOMNoteID,FBOMEntryID,FBOMID) VALUES (40,1,3)"));
     EXPECT_EQ(saveNew(data::kFixedBom), 41);
     EXPECT_EQ(notesOf(*connection(), 41).size(), 3);
+    // Reopened, it loads its rows: the note's own query on every database.
+    int rows = -1;
+    completeBom(connection(), 41, data::kFixedBom, [&](FrmBomComplete &form) { rows = form.grid().MaxRows(); });
+    EXPECT_EQ(rows, 3);
 }
 
 // The first client saves through the dialog; just before its first note row,

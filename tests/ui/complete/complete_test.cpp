@@ -323,9 +323,9 @@ TEST_P(CompletionGrid, EditsTheRow)
     if (!c.box.isEmpty())
         boxes.expectExact(c.box, mb::OK, mb::Information);
     if (c.box == kPickedIsParent)
-        pick.enqueue(PickAnswer::item(data::kLamp, QStringLiteral("P100"), QStringLiteral("台灯"), QString(), 1, 1, 0));
+        pick.enqueue(pickItem(data::kLamp, QStringLiteral("P100"), QStringLiteral("台灯"), QString(), 1, 1, 0));
     if (c.box == kPickedDuplicate)
-        pick.enqueue(PickAnswer::item(data::kBulbShort, QStringLiteral("B-01"), QStringLiteral("白炽灯泡"), QString(), 1, 1, 0));
+        pick.enqueue(pickItem(data::kBulbShort, QStringLiteral("B-01"), QStringLiteral("白炽灯泡"), QString(), 1, 1, 0));
     complete(c.note, data::kLampBom, [&](FrmBomComplete &form) {
         c.act(form);
         EXPECT_EQ(form.isChanged(), c.changed);
@@ -341,10 +341,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompletionGrid, ::testing::ValuesIn(kGridCases),
 // the row from their answers.
 TEST_F(CompletionTest, F7LookupsPassTheirArgumentsAndFillTheRow)
 {
-    pick.enqueue(PickAnswer::item(data::kBulbColour, QStringLiteral("B'03"), QStringLiteral("彩色灯泡"),
+    pick.enqueue(pickItem(data::kBulbColour, QStringLiteral("B'03"), QStringLiteral("彩色灯泡"),
                                   QStringLiteral("RGB"), 2, 1, 3001));
-    pick.enqueue(PickAnswer::unit(1, QStringLiteral("01"), QStringLiteral("个"), 1));
-    baseFind.enqueue(BaseFindAnswer::choose(QStringLiteral(" 蓝色 "), data::kBlue, QStringLiteral("B")));
+    pick.enqueue(pickUnit(1, QStringLiteral("01"), QStringLiteral("个"), 1));
+    baseFind.enqueue(baseFindChoice(QStringLiteral(" 蓝色 "), data::kBlue, QStringLiteral("B")));
     boxes.expectExact(kAskModified, mb::OK);
     const int32_t id = complete(data::kNote, data::kLampBom, [](FrmBomComplete &form) {
         f7At(col::ItemNumber, 2)(form);
@@ -359,23 +359,14 @@ TEST_F(CompletionTest, F7LookupsPassTheirArgumentsAndFillTheRow)
     });
     ASSERT_EQ(pick.calls().size(), 3u);
     EXPECT_EQ(pick.calls()[2].args.at(2).toString(), QStringLiteral(" X2.FReplaceClassID="));
-    const PickCall &item = pick.calls()[0];
-    EXPECT_EQ(item.method, QStringLiteral("ItemLookup"));
-    ASSERT_EQ(item.args.size(), 4u);
-    EXPECT_EQ(item.args[0].type(), Variant::Type::Int16);
-    EXPECT_EQ(item.args[2].toString(), QStringLiteral(" X2.FReplaceClassID=50"));
-    QStringList params;
-    for (const auto &[name, value] : item.params)
-        params << name + u'=' + value.toString();
-    EXPECT_EQ(params.join(u'|'), QStringLiteral("BeShortNumber=False|GetDataType=1|FirstShow=1|LookupKey=B-01"));
-    EXPECT_EQ(pick.calls()[1].method, QStringLiteral("UnitLookup"));
+    const ComponentCall &item = pick.calls()[0];
+    EXPECT_EQ(item.member, QStringLiteral("ItemLookup"));
+    EXPECT_EQ(item.args.at(2).toString(), QStringLiteral(" X2.FReplaceClassID=50"));
+    EXPECT_EQ(lookupParams(item), QStringLiteral("BeShortNumber=False|GetDataType=1|FirstShow=1|LookupKey=B-01"));
+    EXPECT_EQ(pick.calls()[1].member, QStringLiteral("UnitLookup"));
     EXPECT_EQ(pick.calls()[1].args.at(0).type(), Variant::Type::Double);
     EXPECT_EQ(pick.calls()[1].args.at(0).toDouble(), 1.0);
-    ASSERT_EQ(baseFind.sessions().size(), 1u);
-    QStringList names;
-    for (const QString &name : baseFind.sessions()[0].names())
-        names << name + u'=' + (name == QLatin1String("ActiveConnection") ? QString() : baseFind.sessions()[0].value(name).toString());
-    EXPECT_EQ(names.join(u'|'), QStringLiteral("ActiveConnection=|ItemClass=4|ItemID=303|AuxFilter=1|OnlyDetail=True"));
+    EXPECT_EQ(baseFind.assignments(), QStringLiteral("ActiveConnection=<object>|ItemClass=4|ItemID=303|AuxFilter=1|OnlyDetail=True"));
     EXPECT_EQ(id, data::kNote);
     EXPECT_EQ(notesOf(*cnn, data::kNote),
               (QStringList{kNote7[0], QStringLiteral("2|1|50|303|902|1|1|0|"), kNote7[2]}));

@@ -2,7 +2,7 @@
 
 // Opens frmBOMComplete the way a host does, through BomInfo.CompleteBom, with
 // a script running inside its modal loop, on a small database of known rows;
-// boxes, the pointer and the outside components are scripted.
+// boxes and the outside components are scripted.
 
 #include "bomdata/gridmodel.h"
 #include "dbfixture.h"
@@ -66,7 +66,6 @@ protected:
     std::unique_ptr<TestDatabase> db;
     ConnectionPtr cnn;
     MessageBoxRecorder boxes;
-    PointerRecorder pointer;
     FakePickView pick;
     FakeBaseFind baseFind;
 

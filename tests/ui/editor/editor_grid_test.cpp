@@ -185,10 +185,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, LeaveCell, ::testing::ValuesIn(kLeaveCases), kCa
 
 TEST_F(EditorTest, F7OnTheChildCodeFillsTheRowOrRefusesThePick)
 {
-    pick.enqueue(PickAnswer::fail(ComError(errc::DatabaseError, QStringLiteral("PickView"), QStringLiteral("查询失败"))));
-    pick.enqueue(PickAnswer::item(data::kLamp, QStringLiteral("X"), QStringLiteral("X"), QString(), 1, 1, 0));
-    pick.enqueue(PickAnswer::item(data::kBulb, QStringLiteral("X"), QStringLiteral("X"), QString(), 1, 1, 0));
-    pick.enqueue(PickAnswer::item(data::kWire, QStringLiteral("C202"), QStringLiteral("电线"), QString(), 3, 2, 0, 3));
+    pick.enqueue(failWith(ComError(errc::DatabaseError, QStringLiteral("PickView"), QStringLiteral("查询失败"))));
+    pick.enqueue(pickItem(data::kLamp, QStringLiteral("X"), QStringLiteral("X"), QString(), 1, 1, 0));
+    pick.enqueue(pickItem(data::kBulb, QStringLiteral("X"), QStringLiteral("X"), QString(), 1, 1, 0));
+    pick.enqueue(pickItem(data::kWire, QStringLiteral("C202"), QStringLiteral("电线"), QString(), 3, 2, 0, 3));
     boxes.expectExact(QStringLiteral("数据读取错误:查询失败"), mb::OK, mb::Information);
     boxes.expectExact(kPickedIsParent, mb::OK, mb::Information).expectExact(kPickedDuplicate, mb::OK, mb::Information);
     prepareCall(data::kLampBom);
@@ -213,7 +213,7 @@ TEST_F(EditorTest, F7OnTheChildCodeFillsTheRowOrRefusesThePick)
         EXPECT_EQ(box.pointer, pointer::Hourglass) << box.text.toStdString();
     ASSERT_EQ(pick.calls().size(), 4u);
     EXPECT_EQ(pick.calls()[3].args[2].toString(), QStringLiteral(" X2.FIsBOM=0 "));
-    EXPECT_EQ(params(pick.calls()[3]), QStringLiteral("BeShortNumber=False|GetDataType=1"));
+    EXPECT_EQ(lookupParams(pick.calls()[3]), QStringLiteral("BeShortNumber=False|GetDataType=1"));
 }
 
 struct BaseFindCase
@@ -232,7 +232,7 @@ using F7BaseFind = EditorCases<BaseFindCase>;
 TEST_P(F7BaseFind, OpensOnlyWhereTheRowAllows)
 {
     const BaseFindCase &c = GetParam();
-    baseFind.enqueue(BaseFindAnswer::choose(QStringLiteral(" 选中 "), c.chosenId, QStringLiteral("CODE")));
+    baseFind.enqueue(baseFindChoice(QStringLiteral(" 选中 "), c.chosenId, QStringLiteral("CODE")));
     prepareCall(data::kLampBom);
     runEditor([&c](FrmBom &form) {
         setCursor(form, c.col, c.row);
@@ -243,10 +243,8 @@ TEST_P(F7BaseFind, OpensOnlyWhereTheRowAllows)
         // Any key in the grid counts as an edit, a lookup that opened nothing too.
         EXPECT_TRUE(form.isModified());
     });
-    ASSERT_EQ(baseFind.sessions().size(), c.params ? 1u : 0u);
-    if (c.params) {
-        EXPECT_EQ(params(baseFind.sessions()[0]), QString::fromLatin1(c.params));
-    }
+    EXPECT_EQ(baseFind.instancesCreated(), c.params ? 1 : 0);
+    EXPECT_EQ(baseFind.assignments(), QString::fromLatin1(c.params ? c.params : ""));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -262,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(EditorTest, F7OnTheUnitNeedsTheRowsUnitGroup)
 {
-    pick.enqueue(PickAnswer::unit(2, QStringLiteral("02"), QStringLiteral("箱"), 1));
+    pick.enqueue(pickUnit(2, QStringLiteral("02"), QStringLiteral("箱"), 1));
     prepareCall(data::kLampBom);
     runEditor([](FrmBom &form) {
         setCursor(form, 6, 4);   // the entry row has no unit group
@@ -272,7 +270,7 @@ TEST_F(EditorTest, F7OnTheUnitNeedsTheRowsUnitGroup)
         EXPECT_EQ(cells(form.grid(), 1, {6, 18, 19}), QStringLiteral("箱|箱|2"));
     });
     ASSERT_EQ(pick.calls().size(), 1u);
-    EXPECT_EQ(pick.calls()[0].method, QStringLiteral("UnitLookup"));
+    EXPECT_EQ(pick.calls()[0].member, QStringLiteral("UnitLookup"));
     EXPECT_EQ(pick.calls()[0].args.at(0).toInt32(), 1);
 }
 
@@ -294,7 +292,7 @@ TEST_F(EditorTest, AddRowInsertsAnEmptyRowAtTheCursorInTheGridOnly)
     });
 }
 
-TEST_F(EditorTest, DeletingRowsKeepsTheEntryRowAndSavesTheRestRenumbered)
+TEST_F(EditorTest, DeletingRowsKeepsTheEntryRow)
 {
     prepareCall(data::kLampBom);
     runEditor([](FrmBom &form) {
@@ -313,14 +311,7 @@ TEST_F(EditorTest, DeletingRowsKeepsTheEntryRowAndSavesTheRestRenumbered)
         pressKey(gridView(form), Qt::Key_F9, Qt::ShiftModifier);
         EXPECT_EQ(form.grid().MaxRows(), 2);
         EXPECT_EQ(form.grid().text(1, 1), QStringLiteral("灯泡类"));
-        focusControl(textBox(form, "TxtBomName"));
-        click(form, "Save");
-        EXPECT_FALSE(form.isModified());
     });
-    EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(FBOMEntryID||':'||FReplaceClassID||':'||FItemID, ' ')"
-                                    " FROM (SELECT * FROM COM_BOM_Child WHERE FBOMID=1 ORDER BY FBOMEntryID)")),
-              QStringLiteral("1:50:0"));
-    EXPECT_TRUE(gReturnOK);
 }
 
 // --- saving ------------------------------------------------------------------
@@ -345,35 +336,29 @@ void chooseStatus(FrmBom &form)
 
 TEST_F(EditorTest, SaveWritesANewBomAndItsLines)
 {
-    for (int32_t openedWith : {0, -1}) {
-        SCOPED_TRACE(openedWith);
-        const QString number = QStringLiteral("BOM-10%1").arg(-openedWith);
-        prepareCall(openedWith);
-        runEditor([&](FrmBom &form) {
-            fillNewBom(form, number);
-            chooseStatus(form);
-            click(form, "Save");
-            expectPending(form, false);
-            // Nothing changed since: a second click writes nothing.
-            countStatements();
-            click(form, "Save");
-            EXPECT_EQ(statements(), QStringList());
-        });
-        const QString id = scalar(QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='%1'").arg(number));
-        ASSERT_FALSE(id.isEmpty());
-        EXPECT_EQ(gBomID, id.toInt());
-        EXPECT_TRUE(gReturnOK);
-        EXPECT_EQ(gBomName, QStringLiteral("新灯"));
-        EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName||'/'||FBOMGroupID||'/'||FItemID||'/'||FMeasureUnitID||'/'||FStatus"
-                                        " FROM COM_BOM WHERE FBOMID=")
-                         + id),
-                  QStringLiteral("新灯/7/100/1/1"));
-        EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(FBOMEntryID||':'||FReplaceClassID||'/'||FItemID||'/'||"
-                                        "FMeasureUnitID||'/'||FQty||'/'||FScrap, ' ') FROM (SELECT * FROM COM_BOM_Child"
-                                        " WHERE FBOMID=")
-                         + id + QStringLiteral(" ORDER BY FBOMEntryID)")),
-                  QStringLiteral("1:0/201/2/3.0/0.125 2:50/0/0/1.0/0.0"));
-    }
+    prepareCall(0);
+    runEditor([&](FrmBom &form) {
+        fillNewBom(form, QStringLiteral("BOM-100"));
+        chooseStatus(form);
+        click(form, "Save");
+        expectPending(form, false);
+        // Nothing changed since: a second click writes nothing.
+        countStatements();
+        click(form, "Save");
+        EXPECT_EQ(statements(), QStringList());
+    });
+    const QString id = scalar(QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='BOM-100'"));
+    ASSERT_FALSE(id.isEmpty());
+    EXPECT_EQ(gBomID, id.toInt());
+    EXPECT_TRUE(gReturnOK);
+    EXPECT_EQ(gBomName, QStringLiteral("新灯"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName||'/'||FBOMGroupID||'/'||FItemID||'/'||FMeasureUnitID||'/'||FStatus"
+                                    " FROM COM_BOM WHERE FBOMID=") + id),
+              QStringLiteral("新灯/7/100/1/1"));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT group_concat(FBOMEntryID||':'||FReplaceClassID||'/'||FItemID||'/'||"
+                                    "FMeasureUnitID||'/'||FQty||'/'||FScrap, ' ') FROM (SELECT * FROM COM_BOM_Child"
+                                    " WHERE FBOMID=") + id + QStringLiteral(" ORDER BY FBOMEntryID)")),
+              QStringLiteral("1:0/201/2/3.0/0.125 2:50/0/0/1.0/0.0"));
 }
 
 struct CheckCase
@@ -450,72 +435,35 @@ const CheckCase kCheckCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, SaveChecks, ::testing::ValuesIn(kCheckCases), kCaseName);
 
-TEST_F(EditorTest, ExistingBomKeepsItsNumberAndMayNotTakeAnothers)
+TEST_F(EditorTest, ExistingBomSavesUnderItsOwnNumber)
 {
     prepareCall(data::kLampBom);
-    runEditor([this](FrmBom &form) {
+    runEditor([](FrmBom &form) {
         enterField(form, "TxtBomName", QStringLiteral("台灯二"));
         click(form, "Save");   // its own number: no duplicate check
         EXPECT_FALSE(form.isModified());
-        enterField(form, "TxtBomNumber", QStringLiteral("BOM-002"));
-        boxes.expect(QStringLiteral("保存数据时出错:"), mb::OK, mb::Information);
-        click(form, "Save");
-        boxes.verify();
-        expectPending(form, true);
     });
     EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMNumber||'/'||FBOMName FROM COM_BOM WHERE FBOMID=1")),
               QStringLiteral("BOM-001/台灯二"));
     EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM COM_BOM_Child WHERE FBOMID=1")), 3);
 }
 
-// --- failures the data layer reports or lets through --------------------------
-
-struct FailureCase
+// The data layer's own refusals and faults are tested there; here only that
+// an error escaping it becomes a critical box with the dialog and the edits kept.
+TEST_F(EditorTest, AFailingRightsCheckIsShownAndTheEditsStayPending)
 {
-    const char *name;
-    friend void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
-    std::function<void(EditorTest &)> arrange;
-    QString box;
-    int flags;
-};
-
-using SaveFailure = EditorCases<FailureCase>;
-
-TEST_P(SaveFailure, KeepsTheEditsPendingAndTheDatabaseAsItWas)
-{
-    const FailureCase &c = GetParam();
+    security.fail(ComError(errc::CannotCreateObject, QStringLiteral("PlatBase"), QStringLiteral("安全组件不可用")));
+    boxes.expect(QStringLiteral("安全组件不可用"), mb::OK, mb::Critical);
     prepareCall(data::kLampBom);
-    runEditor([this, &c](FrmBom &form) {
+    runEditor([](FrmBom &form) {
         enterField(form, "TxtBomName", QStringLiteral("失败"));
-        setCursor(form, 2, 1);
-        pressKey(gridView(form), Qt::Key_F9, Qt::ShiftModifier);
-        c.arrange(*this);
-        boxes.expect(c.box, mb::OK, c.flags);
-        focusControl(textBox(form, "TxtBomName"));
         click(form, "Save");
-        boxes.verify();
         EXPECT_TRUE(form.isVisible());
         expectPending(form, true);
     });
     EXPECT_FALSE(gReturnOK);
     EXPECT_EQ(scalar(QStringLiteral("SELECT FBOMName FROM COM_BOM WHERE FBOMID=1")), QStringLiteral("台灯结构"));
-    EXPECT_EQ(count(QStringLiteral("SELECT COUNT(*) FROM COM_BOM_Child WHERE FBOMID=1")), 3);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SaveFailure,
-    ::testing::Values(
-        FailureCase{"lineInsertFails", [](EditorTest &t) { t.failStatement(QStringLiteral("INSERT INTO COM_Bom_Child")); },
-                    QStringLiteral("添加出错：磁盘已满"), mb::Information},
-        FailureCase{"rightDenied", [](EditorTest &t) { t.security.deny(); },
-                    QStringLiteral("对不起，您没有修改商品结构清单的权限！"), mb::Information},
-        FailureCase{"rightsCheckFails",
-                    [](EditorTest &t) {
-                        t.security.fail(ComError(errc::CannotCreateObject, QStringLiteral("PlatBase"),
-                                                 QStringLiteral("安全组件不可用")));
-                    },
-                    QStringLiteral("安全组件不可用"), mb::Critical}),
-    kCaseName);
 
 // --- New and Exit ------------------------------------------------------------
 

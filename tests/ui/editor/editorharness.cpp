@@ -1,6 +1,5 @@
 #include "editorharness.h"
 
-#include "services/com/comerror.h"
 #include "services/db/recordset.h"
 
 #include <QKeyEvent>
@@ -45,10 +44,6 @@ void EditorTest::SetUp()
     m_cnn->setStatementHook([this](const QString &text) {
         if (m_counting)
             m_statements << text;
-        if (!m_failOn.isEmpty() && text.contains(m_failOn, Qt::CaseInsensitive)) {
-            m_failOn.clear();
-            throw ComError(errc::DatabaseError, QStringLiteral("SQLite"), QStringLiteral("磁盘已满"));
-        }
     });
     gAdoCnn = m_cnn;
     registerBomEditor();
@@ -143,33 +138,6 @@ QString parentItem(const BOM &bom)
                        QString::number(bom.MeasureUnitID), bom.MeasureUnit, bom.MeasureUnitNumber,
                        QString::number(bom.AuxClassID), QString::number(bom.UnitGroupID)}
         .join(QLatin1Char('|'));
-}
-
-namespace {
-
-QString shown(const Variant &value)
-{
-    if (value.isObject())
-        return QStringLiteral("<object>");
-    return value.isNull() ? QStringLiteral("<null>") : value.toString();
-}
-
-} // namespace
-
-QString params(const PickCall &call)
-{
-    QStringList out;
-    for (const auto &[name, value] : call.params)
-        out << name + QLatin1Char('=') + shown(value);
-    return out.join(QLatin1Char('|'));
-}
-
-QString params(const BaseFindSession &session)
-{
-    QStringList out;
-    for (const QString &name : session.names())
-        out << name + QLatin1Char('=') + shown(session.value(name));
-    return out.join(QLatin1Char('|'));
 }
 
 void expectPending(FrmBom &form, bool pending)

@@ -74,8 +74,6 @@ public:
     // Statements run since the hook was armed (SELECTs included).
     void countStatements() { m_statements.clear(); m_counting = true; }
     const QStringList &statements() const { return m_statements; }
-    // The next statement containing `fragment` fails as the database would.
-    void failStatement(const QString &fragment) { m_failOn = fragment; }
     // Statements run since countStatements() other than SELECTs.
     QStringList writes() const;
 
@@ -91,7 +89,6 @@ private:
     ConnectionPtr m_cnn;
     QStringList m_statements;
     bool m_counting = false;
-    QString m_failOn;
 };
 
 // Table-driven cases: a struct with a `name` that names the instantiations.
@@ -106,9 +103,6 @@ QString fields(FrmBom &form, std::initializer_list<const char *> names);
 // The BOM's parent item as copied from the header: id, number, name, unit
 // id, unit name, unit number, auxiliary class, unit group.
 QString parentItem(const BOM &bom);
-// Lookup parameters as "name=value" joined by '|'.
-QString params(const PickCall &call);
-QString params(const BaseFindSession &session);
 // A pending edit: the modified flag and "Save" enabled, which go together.
 void expectPending(FrmBom &form, bool pending);
 // Toolbar1_ButtonClick with the button's key.

@@ -125,16 +125,6 @@ TEST(ReportTexts, KitFormatDateRuleAndProcedureCall)
                                                "class5                    item1                         个               2        99        10  原料仓\n"
                                                "class0                    item3                         个           1,003        99         9\n\n"
                                                "短缺：芯片\n本表中所有数量都以当前商品的基本计量单位为准\n"));
-
-    const std::vector<GridColumn> columns = parseFormatString(kReportFormat);
-    ASSERT_EQ(columns.size(), 15u);
-    EXPECT_EQ(columns[0].header, QStringLiteral("可替代商品类别"));
-    EXPECT_EQ(columns[1].header, QStringLiteral("内码>"));
-    EXPECT_EQ(columns[2].header, QStringLiteral("   商品代码 "));
-    QString left;
-    for (const GridColumn &c : columns)
-        left += c.leftAligned ? u'<' : u'.';
-    EXPECT_EQ(left, QStringLiteral("<.<.<.<.<....<."));
 }
 
 // The demo's worked example on every database: BOM000010 needs any 12V
