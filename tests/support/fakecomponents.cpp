@@ -146,19 +146,6 @@ FakePickView::FakePickView()
 {
 }
 
-LookupRowObject::Data itemRow(int32_t itemId, const QString &number, const QString &name, const QString &model,
-                              int32_t baseUnitId, int32_t unitGroupId, int32_t auxClassId, int16_t qtyScale)
-{
-    return {number, name, itemId, baseUnitId,
-            {{QStringLiteral("FNumber"), Variant(number)},
-             {QStringLiteral("FName"), Variant(name)},
-             {QStringLiteral("FModel"), Variant(model)},
-             {QStringLiteral("FBaseUnitID"), Variant(baseUnitId)},
-             {QStringLiteral("FUnitGroupID"), Variant(unitGroupId)},
-             {QStringLiteral("FAuxClassID"), Variant(auxClassId)},
-             {QStringLiteral("FQtyScale"), Variant(qtyScale)}}};
-}
-
 namespace {
 
 ScriptedComponent::Reply choose(LookupRowObject::Data row)
@@ -171,7 +158,14 @@ ScriptedComponent::Reply choose(LookupRowObject::Data row)
 ScriptedComponent::Reply pickItem(int32_t itemId, const QString &number, const QString &name, const QString &model,
                                   int32_t baseUnitId, int32_t unitGroupId, int32_t auxClassId, int16_t qtyScale)
 {
-    return choose(itemRow(itemId, number, name, model, baseUnitId, unitGroupId, auxClassId, qtyScale));
+    return choose({number, name, itemId, baseUnitId,
+                   {{QStringLiteral("FNumber"), Variant(number)},
+                    {QStringLiteral("FName"), Variant(name)},
+                    {QStringLiteral("FModel"), Variant(model)},
+                    {QStringLiteral("FBaseUnitID"), Variant(baseUnitId)},
+                    {QStringLiteral("FUnitGroupID"), Variant(unitGroupId)},
+                    {QStringLiteral("FAuxClassID"), Variant(auxClassId)},
+                    {QStringLiteral("FQtyScale"), Variant(qtyScale)}}});
 }
 
 ScriptedComponent::Reply pickUnit(int32_t measureUnitId, const QString &number, const QString &name,

@@ -77,9 +77,6 @@ private:
 // An item row as the item pick list returns it: Properties FName, FModel,
 // FBaseUnitID, FUnitGroupID, FAuxClassID, FQtyScale; MeasureUnitID is the
 // base unit.
-host::LookupRowObject::Data itemRow(int32_t itemId, const QString &number, const QString &name,
-                                    const QString &model, int32_t baseUnitId, int32_t unitGroupId,
-                                    int32_t auxClassId, int16_t qtyScale = 0);
 ScriptedComponent::Reply pickItem(int32_t itemId, const QString &number, const QString &name,
                                   const QString &model, int32_t baseUnitId, int32_t unitGroupId,
                                   int32_t auxClassId, int16_t qtyScale = 0);

@@ -35,19 +35,14 @@ namespace torvel::test {
 // Ids of the test data.
 namespace data {
 inline constexpr int32_t kGroup = 7;
-inline constexpr int32_t kOtherGroup = 8;
 inline constexpr int32_t kLampBom = 1;      // BOM-001, parent P100, three lines
 inline constexpr int32_t kChandBom = 2;     // BOM-002, parent P101, one assembly line (P102)
 inline constexpr int32_t kEmptyBom = 3;     // BOM-003, parent P101, no lines
-inline constexpr int32_t kLoneBom = 4;      // BOM-004, group 8
 inline constexpr int32_t kLamp = 100;       // P100 assembly, auxiliary class 3001
 inline constexpr int32_t kChandelier = 101; // P101 assembly, no auxiliary class
-inline constexpr int32_t kSubAssembly = 102;   // P102 assembly
-inline constexpr int32_t kShade = 200;      // C200 child, auxiliary class 3001, 2 decimals
 inline constexpr int32_t kBulb = 201;       // C201 child, unit 箱
 inline constexpr int32_t kWire = 202;       // C202 child, unit group 2 (千克)
 // C203 (203) child whose base unit is missing.
-inline constexpr int32_t kSwitchLong = 210; // S10001, short number KG
 inline constexpr int32_t kSwitchShort = 211;   // S1, short number KG
 inline constexpr int32_t kRed = 901;        // auxiliary property R 红色 (class 3001)
 inline constexpr int32_t kBlue = 902;       // auxiliary property B 蓝色
