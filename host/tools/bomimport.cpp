@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace torvel::host {
 
@@ -69,14 +68,16 @@ std::vector<CsvRecord> readCsv(const QString &text, std::vector<ImportIssue> *is
                     skipLine();
                 }
             } else {
+                const qsizetype start = i;
                 while (i < n && text[i] != u',' && !lineEnd(i)) {
                     if (text[i] == u'"' && !bad) {
                         issues->push_back({line, column,
                                            QStringLiteral("字段中有引号：请把整个字段放在引号中，其中的引号写两次")});
                         bad = true;
                     }
-                    field += text[i++];
+                    ++i;
                 }
+                field = text.mid(start, i - start);
             }
             record.fields << field;
             record.lines.push_back(fieldLine);
@@ -173,12 +174,16 @@ public:
                                 "t_Item.FItemID=COM_Item.FItemID WHERE t_Item.FNumber IN ("),
                  QStringLiteral(") ORDER BY t_Item.FItemID"), [this](const Recordset::Row &r) {
                      // Of two items with one code the first, as a lookup by code finds it.
-                     m_items.insert(key(text(r[0])), {id(r[1]), id(r[2]) == 1, id(r[3]), id(r[4]), id(r[5])});
+                     const QString code = text(r[0]);
+                     if (!m_items.contains(key(code)))
+                         m_items.insert(key(code), {id(r[1]), id(r[2]) == 1, id(r[3]), id(r[4]), id(r[5])});
+                     if (!m_exact.contains(code))
+                         m_exact.insert(code, m_items.value(key(code)));
                  });
         inChunks(c, auxCodes,
                  QStringLiteral("SELECT FNumber, FItemClassID, FItemID FROM t_Item WHERE FNumber IN ("),
                  QStringLiteral(") ORDER BY FItemID"), [this](const Recordset::Row &r) {
-                     m_aux.insert(auxKey(text(r[0]), id(r[1])), id(r[2]));
+                     insertFirst(m_aux, auxKey(text(r[0]), id(r[1])), id(r[2]));
                  });
         inChunks(c, bomNumbers, QStringLiteral("SELECT FBOMNumber, FBOMID FROM COM_BOM WHERE FBOMNumber IN ("),
                  QStringLiteral(")"), [this](const Recordset::Row &r) { m_boms.insert(key(text(r[0])), id(r[1])); });
@@ -188,7 +193,7 @@ public:
             m_units[id(r[0])].push_back({id(r[1]), text(r[2]), text(r[3])});
         for (const Recordset::Row &r :
              rowsOf(c, QStringLiteral("SELECT FNumber, FSysTypeID FROM COM_SysType WHERE FClassID=480 ORDER BY FSysTypeID")))
-            m_classes.insert(key(text(r[0])), id(r[1]));
+            insertFirst(m_classes, key(text(r[0])), id(r[1]));
         // A class line counts in the unit group of its class's items.
         for (const Recordset::Row &r :
              rowsOf(c, QStringLiteral("SELECT FReplaceClassID, FUnitGroupID FROM COM_Item WHERE FReplaceClassID>0 "
@@ -199,6 +204,9 @@ public:
 
     const Item *item(const QString &code) const
     {
+        // The code as stored, as an export writes it, is found without folding case.
+        if (const auto exact = m_exact.constFind(code); exact != m_exact.constEnd())
+            return &exact.value();
         const auto it = m_items.constFind(key(code));
         return it == m_items.constEnd() ? nullptr : &it.value();
     }
@@ -222,6 +230,14 @@ public:
     }
 
 private:
+    // Of two rows with one code the first counts, as a lookup by code finds it.
+    template<typename Map, typename Value>
+    static void insertFirst(Map &map, const QString &k, const Value &v)
+    {
+        if (!map.contains(k))
+            map.insert(k, v);
+    }
+
     static QString auxKey(const QString &code, int32_t auxClass)
     {
         return key(code) + u'\x1f' + QString::number(auxClass);
@@ -243,7 +259,8 @@ private:
         }
     }
 
-    QHash<QString, Item> m_items;
+    QHash<QString, Item> m_items;   // by folded code
+    QHash<QString, Item> m_exact;   // by the code as stored
     QHash<QString, int32_t> m_aux;
     QHash<QString, int32_t> m_boms;
     QHash<int32_t, std::vector<Unit>> m_units;
@@ -302,14 +319,20 @@ public:
         }
         std::vector<const CsvRecord *> rows;
         for (size_t r = 1; r < records.size(); ++r) {
-            const CsvRecord &record = records[r];
+            CsvRecord &record = records[r];
             if (std::all_of(record.fields.begin(), record.fields.end(),
-                            [](const QString &f) { return f.trimmed().isEmpty(); }))
+                            [](const QString &f) { return QStringView(f).trimmed().isEmpty(); }))
                 continue;   // a blank line
             if (record.fields.size() != kColumns) {
                 issue(record.lines.front(), 0,
                       QStringLiteral("应有 %1 列，实有 %2 列").arg(kColumns).arg(record.fields.size()));
                 continue;
+            }
+            // Trimmed once here; the remark is kept as typed, as the editor saves it.
+            for (int c = 0; c < kColumns; ++c) {
+                QString &f = record.fields[c];
+                if (c != int(CsvColumn::Remark) && QStringView(f).trimmed().size() != f.size())
+                    f = std::move(f).trimmed();
             }
             rows.push_back(&record);
         }
@@ -346,7 +369,8 @@ public:
     }
 
 private:
-    static QString field(const CsvRecord &r, CsvColumn c) { return r.fields[int(c)].trimmed(); }
+    // A field as trimmed when read (the remark as typed).
+    static const QString &field(const CsvRecord &r, CsvColumn c) { return r.fields[int(c)]; }
     static int lineOf(const CsvRecord &r, CsvColumn c) { return r.lines[size_t(c)]; }
 
     static bool isHeader(const CsvRecord &r)
@@ -390,18 +414,27 @@ private:
             issue(r, CsvColumn::BomNumber, why);
             return;
         }
-        auto [it, added] = m_index.try_emplace(key(number), m_boms.size());
-        if (added) {
+        // A BOM's rows usually follow each other: the row before names it.
+        size_t index = m_last;
+        if (m_boms.empty() || number != m_boms[index].number) {
+            const QString k = key(number);
+            const auto it = m_index.constFind(k);
+            index = it == m_index.constEnd() ? m_boms.size() : it.value();
+            if (index == m_boms.size())
+                m_index.insert(k, index);
+        }
+        m_last = index;
+        if (index == m_boms.size()) {
             m_boms.emplace_back();
             checkHeader(master, r, m_boms.back());
         } else {
             // The header repeats on every line of a BOM and must not change.
-            const Bom &bom = m_boms[it->second];
+            const Bom &bom = m_boms[index];
             for (CsvColumn c : {CsvColumn::BomName, CsvColumn::Status, CsvColumn::ItemNumber, CsvColumn::AuxProp})
                 if (field(r, c) != field(*bom.first, c))
                     issue(r, c, QStringLiteral("与本清单第%1行的“%2”不同").arg(lineOf(*bom.first, c)).arg(csvHeader()[int(c)]));
         }
-        checkLine(master, r, m_boms[it->second]);
+        checkLine(master, r, m_boms[index]);
     }
 
     void checkHeader(const MasterData &master, const CsvRecord &r, Bom &bom)
@@ -459,7 +492,7 @@ private:
         const QString unit = field(r, CsvColumn::Unit);
         if (classCode.isEmpty() && code.isEmpty()) {
             for (CsvColumn c : {CsvColumn::ChildAuxProp, CsvColumn::Unit, CsvColumn::Qty, CsvColumn::Scrap, CsvColumn::Remark})
-                if (!field(r, c).isEmpty()) {
+                if (!field(r, c).trimmed().isEmpty()) {
                     issue(r, CsvColumn::ClassNumber, QStringLiteral("请填写可替换商品类别或子商品代码"));
                     break;
                 }
@@ -579,7 +612,8 @@ private:
     const ImportOptions &m_options;
     ImportResult &m_result;
     std::vector<Bom> m_boms;
-    std::map<QString, size_t> m_index;   // BOM number (folded) -> m_boms
+    QHash<QString, size_t> m_index;   // BOM number (folded) -> m_boms
+    size_t m_last = 0;                // the BOM of the row before
     int m_done = 0;
     int m_total = 0;
     int m_reported = 0;
