@@ -295,34 +295,49 @@ int exportBoms(Connection &connection, const ExportScope &scope, QIODevice &out)
     };
     row(csvHeader());
 
-    // A few hundred BOMs per query: memory stays bounded for any size.
+    // A few hundred BOMs per pair of queries, memory bounded for any size:
+    // their headers, then their lines by the lines' key range, so the lines'
+    // index is walked for the chunk alone, whatever the planner believes of
+    // a table just written.
     constexpr size_t kChunk = 500;
     int rows = 0;
     const std::vector<Recordset::Row> &all = ids->rows();
     for (size_t first = 0; first < all.size(); first += kChunk) {
         const size_t last = std::min(all.size(), first + kChunk) - 1;
-        const RecordsetPtr rs = connection.Execute(
-            QStringLiteral("SELECT b.FBOMNumber, b.FBOMName, b.FStatus, pi.FNumber, pa.FNumber, s.FNumber, ci.FNumber, "
-                           "ca.FNumber, u.FName, c.FQty, c.FScrap, c.FRemark, c.FBOMEntryID FROM COM_BOM b"
+        const QString range = QStringLiteral(">=") + sqlNumber(id(all[first][0])) + QStringLiteral(" AND ")
+            + QStringLiteral("%1<=") + sqlNumber(id(all[last][0]));
+        const RecordsetPtr heads = connection.Execute(
+            QStringLiteral("SELECT b.FBOMID, b.FBOMNumber, b.FBOMName, b.FStatus, pi.FNumber, pa.FNumber FROM COM_BOM b"
                            " LEFT JOIN t_Item pi ON pi.FItemID=b.FItemID"
-                           " LEFT JOIN t_Item pa ON pa.FItemID=b.FAuxPropID AND b.FAuxPropID<>0"
-                           " LEFT JOIN COM_BOM_Child c ON c.FBOMID=b.FBOMID"
+                           " LEFT JOIN t_Item pa ON pa.FItemID=b.FAuxPropID AND b.FAuxPropID<>0")
+            + where + QStringLiteral(" AND b.FBOMID") + range.arg(QStringLiteral("b.FBOMID"))
+            + QStringLiteral(" ORDER BY b.FBOMID"));
+        const RecordsetPtr lines = connection.Execute(
+            QStringLiteral("SELECT c.FBOMID, s.FNumber, ci.FNumber, ca.FNumber, u.FName, c.FQty, c.FScrap, c.FRemark "
+                           "FROM COM_BOM_Child c"
                            " LEFT JOIN COM_SysType s ON s.FSysTypeID=c.FReplaceClassID AND c.FReplaceClassID<>0"
                            " LEFT JOIN t_Item ci ON ci.FItemID=c.FItemID AND c.FItemID<>0 AND c.FReplaceClassID=0"
                            " LEFT JOIN t_Item ca ON ca.FItemID=c.FAuxPropID AND c.FAuxPropID<>0"
-                           " LEFT JOIN t_MeasureUnit u ON u.FMeasureUnitID=c.FMeasureUnitID")
-            + where + QStringLiteral(" AND b.FBOMID>=") + sqlNumber(id(all[first][0])) + QStringLiteral(" AND b.FBOMID<=")
-            + sqlNumber(id(all[last][0])) + QStringLiteral(" ORDER BY b.FBOMID, c.FBOMEntryID"));
-        for (const Recordset::Row &r : rs->rows()) {
-            const bool line = !r[12].isNull() && !r[12].isEmpty();
-            QStringList f{text(r[0]), text(r[1]), statusText(id(r[2])), text(r[3]), text(r[4])};
-            if (line)
-                f << text(r[5]) << text(r[6]) << text(r[7]) << text(r[8]) << sqlNumber(number(r[9]))
-                  << sqlNumber(number(r[10]) * 100) << (r[11].isNull() ? QString() : r[11].toString());
-            else
-                f << QString() << QString() << QString() << QString() << QString() << QString() << QString();
-            row(f);
-            ++rows;
+                           " LEFT JOIN t_MeasureUnit u ON u.FMeasureUnitID=c.FMeasureUnitID"
+                           " WHERE c.FBOMID")
+            + range.arg(QStringLiteral("c.FBOMID")) + QStringLiteral(" ORDER BY c.FBOMID, c.FBOMEntryID"));
+        const std::vector<Recordset::Row> &l = lines->rows();
+        size_t at = 0;
+        for (const Recordset::Row &h : heads->rows()) {
+            const int32_t bom = id(h[0]);
+            const QStringList head{text(h[1]), text(h[2]), statusText(id(h[3])), text(h[4]), text(h[5])};
+            while (at < l.size() && id(l[at][0]) < bom)
+                ++at;   // lines of a BOM outside the scope
+            if (at == l.size() || id(l[at][0]) != bom) {
+                row(head + QStringList{QString(), QString(), QString(), QString(), QString(), QString(), QString()});
+                ++rows;
+            }
+            for (; at < l.size() && id(l[at][0]) == bom; ++at) {
+                const Recordset::Row &r = l[at];
+                row(head + QStringList{text(r[1]), text(r[2]), text(r[3]), text(r[4]), sqlNumber(number(r[5])),
+                                       sqlNumber(number(r[6]) * 100), r[7].isNull() ? QString() : r[7].toString()});
+                ++rows;
+            }
         }
         flush(1 << 16);
     }
