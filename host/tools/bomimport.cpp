@@ -339,15 +339,24 @@ public:
         m_total = int(rows.size()) * 2;
 
         QSet<QString> itemCodes, auxCodes, numbers;
+        auto add = [](QSet<QString> &set, const QString &code) {
+            if (!code.isEmpty())
+                set.insert(code);
+        };
+        const CsvRecord *before = nullptr;
         for (const CsvRecord *r : rows) {
-            for (CsvColumn c : {CsvColumn::ItemNumber, CsvColumn::ChildNumber})
-                itemCodes.insert(field(*r, c));
-            for (CsvColumn c : {CsvColumn::AuxProp, CsvColumn::ChildAuxProp})
-                auxCodes.insert(field(*r, c));
-            numbers.insert(field(*r, CsvColumn::BomNumber));
+            add(itemCodes, field(*r, CsvColumn::ChildNumber));
+            add(auxCodes, field(*r, CsvColumn::ChildAuxProp));
+            // The header repeats on a BOM's rows: taken once per BOM.
+            if (before && field(*r, CsvColumn::BomNumber) == field(*before, CsvColumn::BomNumber)
+                && field(*r, CsvColumn::ItemNumber) == field(*before, CsvColumn::ItemNumber)
+                && field(*r, CsvColumn::AuxProp) == field(*before, CsvColumn::AuxProp))
+                continue;
+            before = r;
+            add(itemCodes, field(*r, CsvColumn::ItemNumber));
+            add(auxCodes, field(*r, CsvColumn::AuxProp));
+            add(numbers, field(*r, CsvColumn::BomNumber));
         }
-        for (QSet<QString> *s : {&itemCodes, &auxCodes, &numbers})
-            s->remove(QString());
         const MasterData master(m_c, itemCodes, auxCodes, numbers);
         if (m_options.groupId != 0
             && m_c.Execute(QStringLiteral("SELECT Count(*) FROM COM_BOM_Group WHERE FBOMGroupID=") + sqlNumber(m_options.groupId))
