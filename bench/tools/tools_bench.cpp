@@ -207,7 +207,7 @@ void BM_Export_Sqlite(benchmark::State &state)
 // The where-used database: 1,000,000 items, 10,000 BOMs of 20 lines, and a
 // substitute class of ten items that every tenth BOM names on its last line.
 // Kept between runs under $TORVEL_BENCH_CACHE, else /tmp, by this version.
-constexpr const char *kScaleVersion = "tools-v1";
+constexpr const char *kScaleVersion = "tools-v2";
 
 QString scaleDatabase()
 {

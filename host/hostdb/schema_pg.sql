@@ -90,8 +90,10 @@ CREATE TABLE IF NOT EXISTS COM_BOM_Child (
     FRemark         citext DEFAULT ''
 );
 CREATE UNIQUE INDEX IF NOT EXISTS IX_COM_BOM_Child_Entry ON COM_BOM_Child (FBOMID, FBOMEntryID);
--- Where an item is used: its lines, and the lines of its substitute class.
-CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Item ON COM_BOM_Child (FItemID);
+-- Where an item is used: its own lines (both columns, so that a plain
+-- child line is never looked for among every line of class 0), and the
+-- lines of its substitute class.
+CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Item ON COM_BOM_Child (FItemID, FReplaceClassID);
 CREATE INDEX IF NOT EXISTS IX_COM_BOM_Child_Class ON COM_BOM_Child (FReplaceClassID);
 ALTER TABLE COM_BOM_Child CLUSTER ON IX_COM_BOM_Child_Entry;
 
