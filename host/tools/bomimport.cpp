@@ -559,29 +559,56 @@ private:
     void write()
     {
         Transaction transaction(m_c, Transaction::ReadsFirst);
-        std::vector<int32_t> ids;
-        ids.reserve(m_boms.size());
-        for (const Bom &b : m_boms) {
-            if (b.existingId != 0) {
-                // The editor's update: the header, then the lines anew; the group stays.
-                qint64 updated = 0;
-                m_c.Execute(QStringLiteral("UPDATE COM_BOM SET FBOMNumber =") + sqlQuote(b.number)
-                                + QStringLiteral(",FBOMName=") + sqlQuote(b.name) + QStringLiteral(",FItemID=")
-                                + sqlNumber(b.itemId) + QStringLiteral(", FAuxPropID=") + sqlNumber(b.auxId)
-                                + QStringLiteral(",FMeasureUnitID=") + sqlNumber(b.unitId) + QStringLiteral(", FStatus=")
-                                + sqlNumber(int32_t(b.status)) + QStringLiteral(" WHERE FBOMID=") + sqlNumber(b.existingId),
-                            &updated);
-                if (updated != 1)
-                    refuse(kBomGone + QStringLiteral("：") + b.number);
-                m_c.Execute(QStringLiteral("DELETE FROM COM_BOM_Child  WHERE FBOMID=") + sqlNumber(b.existingId));
-                ids.push_back(b.existingId);
-                ++m_result.replaced;
-            } else {
-                m_c.Execute(addStatement(b.number, b.name, m_options.groupId, b.itemId, b.auxId, b.unitId, b.status));
-                ids.push_back(newBomId(m_c, b.number));
-                ++m_result.added;
+        std::vector<int32_t> ids(m_boms.size());
+        std::vector<size_t> added;
+        for (size_t i = 0; i < m_boms.size(); ++i) {
+            const Bom &b = m_boms[i];
+            if (b.existingId == 0) {
+                added.push_back(i);
+                continue;
             }
+            // The editor's update: the header, then the lines anew; the group stays.
+            qint64 updated = 0;
+            m_c.Execute(QStringLiteral("UPDATE COM_BOM SET FBOMNumber =") + sqlQuote(b.number)
+                            + QStringLiteral(",FBOMName=") + sqlQuote(b.name) + QStringLiteral(",FItemID=")
+                            + sqlNumber(b.itemId) + QStringLiteral(", FAuxPropID=") + sqlNumber(b.auxId)
+                            + QStringLiteral(",FMeasureUnitID=") + sqlNumber(b.unitId) + QStringLiteral(", FStatus=")
+                            + sqlNumber(int32_t(b.status)) + QStringLiteral(" WHERE FBOMID=") + sqlNumber(b.existingId),
+                        &updated);
+            if (updated != 1)
+                refuse(kBomGone + QStringLiteral("：") + b.number);
+            m_c.Execute(QStringLiteral("DELETE FROM COM_BOM_Child  WHERE FBOMID=") + sqlNumber(b.existingId));
+            ids[i] = b.existingId;
+            ++m_result.replaced;
         }
+        // New headers as the editor adds them, a few hundred per statement,
+        // then their ids by number (unique): two round trips per chunk, not
+        // one per BOM.
+        for (size_t first = 0; first < added.size(); first += kRowsPerInsert) {
+            const size_t end = std::min(added.size(), first + kRowsPerInsert);
+            QString values;
+            QString numbers;
+            QHash<QString, size_t> byNumber;
+            for (size_t k = first; k < end; ++k) {
+                const Bom &b = m_boms[added[k]];
+                const QString statement = addStatement(b.number, b.name, m_options.groupId, b.itemId, b.auxId,
+                                                       b.unitId, b.status);
+                values += k == first ? statement : statement.mid(statement.indexOf(QStringLiteral(" VALUES (")) + 8);
+                if (k + 1 < end)
+                    values += u',';
+                numbers += (k == first ? QString() : QStringLiteral(",")) + sqlQuote(b.number);
+                byNumber.insert(key(b.number), added[k]);
+            }
+            m_c.Execute(values);
+            for (const Recordset::Row &r :
+                 rowsOf(m_c, QStringLiteral("SELECT FBOMNumber, FBOMID FROM COM_BOM WHERE FBOMNumber IN (") + numbers + u')'))
+                if (const auto it = byNumber.constFind(key(text(r[0]))); it != byNumber.constEnd())
+                    ids[it.value()] = id(r[1]);
+            m_result.added += int(end - first);
+        }
+        for (size_t i = 0; i < ids.size(); ++i)
+            if (ids[i] == 0)
+                refuse(kBomGone + QStringLiteral("：") + m_boms[i].number);
         // The lines after every header: on a server they travel together.
         const QString head = QStringLiteral("INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID,FReplaceClassID,FItemID,"
                                             "FAuxPropID,FMeasureUnitID,FQty,FScrap,FRemark) VALUES ");
