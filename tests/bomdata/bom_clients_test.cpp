@@ -47,12 +47,7 @@ protected:
 TEST_P(TwoClerks, AStaleSaveIsRefusedWithNothingWritten)
 {
     using Meanwhile = std::function<void(Clerk &a, Connection &b)>;
-    const struct
-    {
-        const char *meanwhile;
-        Meanwhile act;
-        bool refused;
-    } cases[] = {
+    const struct { const char *meanwhile; Meanwhile act; bool refused; } cases[] = {
         {"B saved a quantity", [](Clerk &, Connection &b) {
              Clerk other(b, 1);
              other.grid->SetText(bomcol::Qty, 2, QStringLiteral("9"));

@@ -30,6 +30,18 @@ void seedBomTestData(Connection &cnn)
         cnn.Execute(QString::fromUtf8(sql));
 }
 
+BOM bomHeader(Connection &cnn, int32_t bomId, const QString &number, const QString &name)
+{
+    BOM bom(cnn);
+    bom.BomID = bomId;
+    bom.GroupID = 1;
+    bom.BomNumber = number;
+    bom.BomName = name;
+    bom.ItemID = 1;
+    bom.MeasureUnitID = 11;
+    return bom;
+}
+
 QString dumpBoms(Connection &cnn)
 {
     QString out;

@@ -3,6 +3,7 @@
 // The data layer's test database: the host schema with a small, exactly
 // known set of rows, and a dump that tells whether a save changed anything.
 
+#include "bomdata/bom.h"
 #include "services/db/connection.h"
 
 #include <QString>
@@ -16,6 +17,9 @@ namespace torvel::test {
 // 103 R-03 of class 481; BOM 1 with a substitute line and two item lines,
 // BOM 2 without lines, BOM 3 whose parent item is missing.
 void seedBomTestData(Connection &cnn);
+
+// A BOM object with a header as an editor fills it: group 1, item 1, unit 11.
+BOM bomHeader(Connection &cnn, int32_t bomId, const QString &number, const QString &name);
 
 // Every header and line row, in key order, with each value's type.
 QString dumpBoms(Connection &cnn);

@@ -28,11 +28,7 @@ GridModel &at(GridModel &m, int col, int row)
 // they were added, and each addition is one insert (no reset, no per-grid work).
 TEST(GridModel, ColumnFormatAppliesToRowsAddedLater)
 {
-    struct Case {
-        const char *name;
-        std::function<void(GridModel &)> addRows;
-        int newRow;
-    };
+    struct Case { const char *name; std::function<void(GridModel &)> addRows; int newRow; };
     const Case cases[] = {
         {"grow MaxRows", [](GridModel &m) { m.setMaxRows(m.MaxRows() + 1); }, 4},
         {"insert in the middle", [](GridModel &m) { m.InsertRows(2, 1); }, 2},
@@ -91,22 +87,14 @@ TEST(GridModel, CellSettingOverridesColumnAndColumnResetClearsIt)
 
 TEST(GridModel, NumberCellReadsBackPlainDecimalText)
 {
-    struct Case {
-        double value;
-        int decimals;
-        const char *text;
-        const char *shown;
-    };
+    struct Case { double value; int decimals; const char *text; const char *shown; };
     const Case cases[] = {
+        // The digits are numtext's; here the cell's own text and its shown rounding.
         {12.5, 2, "12.5", "12.50"},
-        {3, 0, "3", "3"},
         {0.125, 2, "0.125", "0.13"},
-        {99999999999999.0, 0, "99999999999999", "99999999999999"},
-        {1234567.25, 2, "1234567.25", "1234567.25"},
         {-0.0, 2, "0", "0.00"},
         {0.1 + 0.2, 1, "0.30000000000000004", "0.3"},
         {1e-7, 4, "0.0000001", "0.0000"},
-        {5.0 * 100, 2, "500", "500.00"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);

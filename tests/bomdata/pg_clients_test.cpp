@@ -40,18 +40,6 @@ std::unique_ptr<GridModel> gridOf(const QString &client, int lines)
     return grid;
 }
 
-BOM header(Connection &cnn, int32_t bomId, const QString &number, const QString &name)
-{
-    BOM bom(cnn);
-    bom.BomID = bomId;
-    bom.GroupID = 1;
-    bom.BomNumber = number;
-    bom.BomName = name;
-    bom.ItemID = 1;
-    bom.MeasureUnitID = 11;
-    return bom;
-}
-
 // The second client: its own connection and save on a thread of its own.
 class SecondClient
 {
@@ -206,10 +194,10 @@ TEST_F(TwoClients, SavingTheSameBomEndsWithOneWholeSave)
     for (const auto &k : cases) {
         SCOPED_TRACE(std::string(k.secondStartsBefore) + " +" + std::to_string(k.skip));
         secondStartsBefore(k.secondStartsBefore, k.skip, [](Connection &b) {
-            BOM bom = header(b, 1, QStringLiteral("BOM-001"), QStringLiteral("乙方"));
+            BOM bom = test::bomHeader(b, 1, QStringLiteral("BOM-001"), QStringLiteral("乙方"));
             return bom.Update(*gridOf(QStringLiteral("B"), 6));
         });
-        BOM first = header(*cnn, 1, QStringLiteral("BOM-001"), QStringLiteral("甲方"));
+        BOM first = test::bomHeader(*cnn, 1, QStringLiteral("BOM-001"), QStringLiteral("甲方"));
         EXPECT_TRUE(first.Update(*gridOf(QStringLiteral("A"), 4)));
         ASSERT_TRUE(secondFinished());
         EXPECT_EQ(second->result(), 1) << second->error().toStdString();
@@ -254,12 +242,12 @@ TEST_F(TwoClients, AddingTheSameNumberLetsOneWinAndTheOtherWriteNothing)
     boxes.expect(QStringLiteral("保存数据时出错:"), mb::OK, mb::Information);
     int32_t secondId = -1;
     secondStartsBefore("INSERT INTO COM_Bom_Child", 0, [&secondId](Connection &b) {
-        BOM bom = header(b, 0, QStringLiteral("new-1"), QStringLiteral("乙方"));
+        BOM bom = test::bomHeader(b, 0, QStringLiteral("new-1"), QStringLiteral("乙方"));
         const bool ok = bom.Add(*gridOf(QStringLiteral("B"), 5));
         secondId = bom.BomID;
         return ok;
     });
-    BOM first = header(*cnn, 0, QStringLiteral("NEW-1"), QStringLiteral("甲方"));
+    BOM first = test::bomHeader(*cnn, 0, QStringLiteral("NEW-1"), QStringLiteral("甲方"));
     EXPECT_TRUE(first.Add(*gridOf(QStringLiteral("A"), 3)));
     ASSERT_TRUE(secondFinished());
     EXPECT_EQ(second->result(), 0) << second->error().toStdString();
@@ -279,12 +267,7 @@ TEST_F(TwoClients, AddingTheSameNumberLetsOneWinAndTheOtherWriteNothing)
 // new connection goes through.
 TEST_F(TwoClients, ADroppedConnectionMidSaveLeavesNothingHalfWritten)
 {
-    const struct
-    {
-        bool add;
-        int dropBeforeLine;
-        const char *prefix;
-    } cases[] = {
+    const struct { bool add; int dropBeforeLine; const char *prefix; } cases[] = {
         {false, 3, "添加出错："},
         {true, 2, "添加出错："},
         {false, 0, "删除出错："},
@@ -304,7 +287,7 @@ TEST_F(TwoClients, ADroppedConnectionMidSaveLeavesNothingHalfWritten)
         boxes.expect(QString::fromUtf8(k.prefix), mb::OK, mb::Information);
         auto grid = gridOf(QStringLiteral("X"), 4);
         const QString number = k.add ? QStringLiteral("DROP-1") : QStringLiteral("BOM-001");
-        BOM bom = header(*victim, k.add ? 0 : 1, number, QStringLiteral("断线"));
+        BOM bom = test::bomHeader(*victim, k.add ? 0 : 1, number, QStringLiteral("断线"));
         EXPECT_FALSE(k.add ? bom.Add(*grid) : bom.Update(*grid));
         boxes.verify();
         ASSERT_GE(boxes.count(), 1);
@@ -314,7 +297,7 @@ TEST_F(TwoClients, ADroppedConnectionMidSaveLeavesNothingHalfWritten)
 
         // The next save, on a new connection.
         ConnectionPtr fresh = db().openConnection();
-        BOM again = header(*fresh, k.add ? 0 : 1, number, QStringLiteral("断线"));
+        BOM again = test::bomHeader(*fresh, k.add ? 0 : 1, number, QStringLiteral("断线"));
         EXPECT_TRUE(k.add ? again.Add(*grid) : again.Update(*grid));
         EXPECT_EQ(remarksOf(again.BomID), remarksOfClient(QStringLiteral("X"), 4));
         if (k.add) {

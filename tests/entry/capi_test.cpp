@@ -90,11 +90,6 @@ TEST(CInterface, TypeLibraryMatchesTheClasses)
     EXPECT_EQ(lib->majorVersion, 1);
     EXPECT_EQ(lib->minorVersion, 0);
     ASSERT_EQ(lib->classCount, 2u);
-    const std::vector<const TvGuid *> guids = {&lib->libid, &lib->interfaces[0].iid, &lib->interfaces[1].iid,
-                                               &lib->classes[0].clsid, &lib->classes[1].clsid};
-    for (size_t i = 0; i < guids.size(); ++i)
-        for (size_t j = i + 1; j < guids.size(); ++j)
-            EXPECT_FALSE(TvGuidEqual(guids[i], guids[j])) << "GUIDs " << i << " and " << j << " are equal";
 
     BomInfo bom;
     BOMGroupInfo group;
@@ -160,24 +155,11 @@ TEST(CInterface, EveryMemberByNameAndId)
                 EXPECT_EQ(got.hr, TV_S_OK) << got.description;
                 EXPECT_EQ(got.result.vt, member.vt);
                 TvVariantClear(&got.result);
-                EXPECT_EQ(invoke(d, member.dispId, TV_DISPATCH_PROPERTYPUT, {i4(1)}).hr, TV_DISP_E_MEMBERNOTFOUND);
-                EXPECT_EQ(invoke(d, member.dispId, TV_DISPATCH_METHOD).hr, TV_DISP_E_MEMBERNOTFOUND);
             }
             if (member.kinds & TV_DISPATCH_PROPERTYPUT) {
                 const TvVariant value = member.vt == TV_VT_DISPATCH ? disp(cnn) : i2(3);   // 16-bit where 32 declared
                 const Call put = invoke(d, member.dispId, TV_DISPATCH_PROPERTYPUT, {value});
                 EXPECT_EQ(put.hr, TV_S_OK) << put.description;
-                const Call get = invoke(d, member.dispId, TV_DISPATCH_PROPERTYGET);
-                EXPECT_EQ(get.hr, TV_DISP_E_MEMBERNOTFOUND);
-                EXPECT_FALSE(get.description.empty());
-            }
-            if (member.kinds & TV_DISPATCH_METHOD) {
-                EXPECT_EQ(invoke(d, member.dispId, TV_DISPATCH_PROPERTYGET).hr, TV_DISP_E_MEMBERNOTFOUND);
-                if (member.paramCount > 0) {
-                    const Call few = invoke(d, member.dispId, TV_DISPATCH_METHOD, {disp(cnn)});
-                    EXPECT_EQ(few.hr, TV_DISP_E_BADPARAMCOUNT);
-                    EXPECT_FALSE(few.description.empty());
-                }
             }
         }
         const char *unknown[] = {"NoSuchMember"};
@@ -188,20 +170,23 @@ TEST(CInterface, EveryMemberByNameAndId)
         EXPECT_EQ(invoke(d, TV_DISPID_ReturnOK, 3).hr, TV_E_INVALIDARG);
         EXPECT_EQ(d->lpVtbl->Release(d), 0u);
     }
+    // Wrong kinds and counts are the object model's rule; they come back as their codes.
+    TvDispatch *bom = create(TV_CLSID_BomInfo);
+    EXPECT_EQ(invoke(bom, TV_DISPID_ReturnOK, TV_DISPATCH_PROPERTYPUT, {i4(1)}).hr, TV_DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(invoke(bom, TV_DISPID_InterID, TV_DISPATCH_PROPERTYGET).hr, TV_DISP_E_MEMBERNOTFOUND);
+    const Call few = invoke(bom, TV_DISPID_SelectBom, TV_DISPATCH_METHOD, {disp(cnn)});
+    EXPECT_EQ(few.hr, TV_DISP_E_BADPARAMCOUNT);
+    EXPECT_FALSE(few.description.empty());
+    bom->lpVtbl->Release(bom);
     cnn->lpVtbl->Release(cnn);
 }
 
 TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
 {
+    // What converts is Variant's and the object model's rule; here the codes
+    // and the argument index a host gets back.
     QuietBoxes boxes;
     TvDispatch *bom = create(TV_CLSID_BomInfo);
-    ASSERT_EQ(invoke(bom, TV_DISPID_InterID, TV_DISPATCH_PROPERTYPUT, {i2(77)}).hr, TV_S_OK);
-    Call got = invoke(bom, TV_DISPID_ReturnBomID, TV_DISPATCH_PROPERTYGET);
-    EXPECT_EQ(got.result.vt, TV_VT_I4);
-    EXPECT_EQ(got.result.lVal, 77);
-    ASSERT_EQ(invoke(bom, TV_DISPID_InterID, TV_DISPATCH_PROPERTYPUT, {text(" 12")}).hr, TV_S_OK);
-    EXPECT_EQ(invoke(bom, TV_DISPID_ReturnBomID, TV_DISPATCH_PROPERTYGET).result.lVal, 12);
-
     TvVariant nothing;
     TvVariantInit(&nothing);
     nothing.vt = TV_VT_DISPATCH;
@@ -225,12 +210,6 @@ TEST(CInterface, ArgumentsConvertOrFailWithTheirIndex)
         EXPECT_FALSE(r.description.empty());
     }
     EXPECT_TRUE(boxes.boxes().empty()) << "a failed conversion ran the method";
-
-    // ItemID 0 as a 16-bit value: the method runs and asks for an item.
-    const Call zero = invoke(bom, TV_DISPID_SelectBom, TV_DISPATCH_METHOD, {nothing, i2(0)});
-    EXPECT_EQ(zero.hr, TV_S_OK);
-    EXPECT_EQ(zero.result.vt, TV_VT_I4);
-    EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("请输入商品ID")});
     bom->lpVtbl->Release(bom);
 }
 

@@ -103,10 +103,9 @@ TEST(ObjectModel, ArgumentsConvertToDeclaredTypes)
 {
     struct Case { const char *label; Variant in; Variant::Type expectType; int32_t expectValue; };
     const Case cases[] = {
+        // The conversions themselves are Variant's; here that a declared type applies them.
         {"16-bit where 32-bit declared", Variant(int16_t(501)), Variant::Type::Int32, 501},
-        {"number in a text", Variant(QStringLiteral(" 501 ")), Variant::Type::Int32, 501},
         {"double rounds half to even", Variant(2.5), Variant::Type::Int32, 2},
-        {"Boolean True is -1", Variant(true), Variant::Type::Int32, -1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);

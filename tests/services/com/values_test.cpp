@@ -28,8 +28,6 @@ std::string describe(const Variant &v)
     }
 }
 
-bool negativeZero(double v) { return v == 0.0 && std::signbit(v); }
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(Variant, IntegerConversionsRoundHalfToEvenAndOverflow)
@@ -57,26 +55,15 @@ TEST(Variant, IntegerConversionsRoundHalfToEvenAndOverflow)
     }
 }
 
-TEST(Variant, ToDoubleParsesNumberTextOnly)
+// The number grammar itself is numtext's; here what a text that is no
+// number, or too large, becomes.
+TEST(Variant, ToDoubleOfTextMismatchesOrOverflows)
 {
-    struct Case { QString text; double expected; int error; };
-    const int mismatch = errc::TypeMismatch;
-    const Case cases[] = {
-        {"  -1.5  ", -1.5, 0}, {"+.5", 0.5, 0}, {"5.", 5.0, 0}, {"2E-3", 0.002, 0},
-        {"1,234,567.25", 1234567.25, 0}, {"-0", 0.0, 0},
-        {"   ", 0, mismatch}, {".", 0, mismatch}, {"1e", 0, mismatch}, {"12abc", 0, mismatch},
-        {"1.2.3", 0, mismatch}, {",12", 0, mismatch},
-        {"1e999", 0, errc::Overflow}, {"-1e999", 0, errc::Overflow},   // as the same value would as a double
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        double got = 0;
-        EXPECT_EQ(errorNumber([&] { got = Variant(c.text).toDouble(); }), c.error);
-        if (c.error == 0) {
-            EXPECT_DOUBLE_EQ(got, c.expected);
-            EXPECT_FALSE(negativeZero(got));
-        }
-    }
+    EXPECT_DOUBLE_EQ(Variant(QStringLiteral("  -1,234,567.25  ")).toDouble(), -1234567.25);
+    for (const char *text : {"   ", ".", "12abc", ",12"})
+        EXPECT_EQ(errorNumber([&] { Variant(QString::fromLatin1(text)).toDouble(); }), errc::TypeMismatch) << text;
+    for (const char *text : {"1e999", "-1e999"})
+        EXPECT_EQ(errorNumber([&] { Variant(QString::fromLatin1(text)).toDouble(); }), errc::Overflow) << text;
 }
 
 TEST(Variant, NullConvertsToNothingAndEmptyToNeutral)
@@ -96,9 +83,9 @@ TEST(Variant, TextOfValues)
 {
     struct Case { Variant value; QString text; };
     const Case cases[] = {
-        {true, "True"}, {1234567.5, "1234567.5"}, {1e-7, "0.0000001"}, {-0.0, "0"},
-        {0.1 + 0.2, "0.3"},               // 15 significant digits hide the binary tail
-        {123456789012345.0, "123456789012345"}, {1e20, "1E+20"}, {1.5e-20, "1.5E-20"},
+        // Plain decimal up to 15 integer digits, the exponent form beyond.
+        {true, "True"}, {-0.0, "0"}, {123456789012345.0, "123456789012345"}, {1e15, "1E+15"},
+        {1e-13, "0.0000000000001"}, {1e20, "1E+20"}, {-1.5e-20, "-1.5E-20"},
         {Variant::date(45000.75), "2023-03-15 18:00:00"},
     };
     for (const Case &c : cases)
@@ -199,52 +186,29 @@ TEST(FormatDecimal, MaskRoundsHalfAwayFromZero)
     EXPECT_EQ(errorNumber([] { FormatDecimal("3", -2); }), errc::InvalidProcedureCall);
 }
 
-TEST(Val, ReadsTheLeadingNumber)
+// The leading-number grammar is numtext's; Val adds the overflow error.
+TEST(Val, ReadsTheLeadingNumberAndOverflows)
 {
-    struct Case { QString text; double expected; };
-    const Case cases[] = {
-        {"  12abc", 12}, {"-1.5e2x", -150}, {"", 0}, {".5", 0.5}, {"1.2.3", 1.2}, {"abc", 0},
-        {"\t 3", 3}, {"1e+", 1}, {"2E-2", 0.02}, {"-.", 0}, {"1,234", 1}, {"12 34", 12},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.text.toStdString());
-        const double v = Val(c.text);
-        EXPECT_DOUBLE_EQ(v, c.expected);
-        EXPECT_FALSE(negativeZero(v));
-    }
+    EXPECT_DOUBLE_EQ(Val("\t 12.5kg"), 12.5);
     EXPECT_EQ(errorNumber([] { Val("1e999"); }), errc::Overflow);
 }
 
-// A database round trip of quoted text is in the connection tests; here the
-// exact literal: quotes doubled and nothing else touched.
-TEST(SqlQuote, DoublesQuotesOnlyAndRefusesNul)
+// What quoted text means is proven by the connection tests' round trip;
+// here only the doubling, and a NUL (which would end the text early) refused.
+TEST(SqlQuote, DoublesQuotesAndRefusesNul)
 {
-    const std::pair<QString, QString> cases[] = {
-        {"", "''"}, {"O'Brien", "'O''Brien'"}, {"a''b'", "'a''''b'''"},
-        {"x'; DELETE FROM COM_BOM; --", "'x''; DELETE FROM COM_BOM; --'"},
-        {"say \"hi\" back\\slash 50%_off", "'say \"hi\" back\\slash 50%_off'"},
-        {"螺丝 '特'   ", "'螺丝 ''特''   '"}, {"line\nbreak\ttab", "'line\nbreak\ttab'"},
-    };
-    for (const auto &[text, literal] : cases) {
-        EXPECT_EQ(sqlQuote(text), literal);
-        EXPECT_EQ(sqlEscape(text), literal.mid(1, literal.size() - 2));
-    }
+    EXPECT_EQ(sqlQuote(QStringLiteral("a''b'")), QStringLiteral("'a''''b'''"));
+    EXPECT_EQ(sqlEscape(QStringLiteral("O'Brien")), QStringLiteral("O''Brien"));
     const QString withNul = QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("' OR 1=1");
     EXPECT_EQ(errorNumber([&] { sqlQuote(withNul); }), errc::InvalidProcedureCall);
     EXPECT_EQ(errorNumber([&] { sqlEscape(withNul); }), errc::InvalidProcedureCall);
 }
 
-TEST(SqlNumber, PlainDecimalText)
+// The digits are numtext's; a statement never gets an exponent, nor a NaN.
+TEST(SqlNumber, PlainDecimalTextOrRefusal)
 {
-    struct Case { double value; QString text; };
-    const Case cases[] = {
-        {1234567.5, "1234567.5"}, {0.1, "0.1"}, {1e-7, "0.0000001"}, {1e15, "1000000000000000"},
-        {1e20, "100000000000000000000"}, {-0.25, "-0.25"}, {-0.0, "0"},
-        {-1e-30, "-0.000000000000000000000000000001"},
-        {0.1 + 0.2, "0.3"}, {1.0 / 3.0, "0.333333333333333"}, {123456789.123456789, "123456789.123457"},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(sqlNumber(c.value), c.text);
+    EXPECT_EQ(sqlNumber(1e20), "100000000000000000000");
+    EXPECT_EQ(sqlNumber(-1e-30), "-0.000000000000000000000000000001");
     EXPECT_EQ(sqlNumber(int32_t(-2147483647 - 1)), "-2147483648");
     EXPECT_EQ(errorNumber([] { sqlNumber(kNaN); }), errc::InvalidProcedureCall);
     EXPECT_EQ(errorNumber([] { sqlNumber(std::numeric_limits<double>::infinity()); }), errc::InvalidProcedureCall);

@@ -58,16 +58,10 @@ protected:
 
 TEST(ServerTextRewrite, RewritesOnlyWhatOtherDatabasesCannotParse)
 {
-    const struct
-    {
-        const char *in;
-        const char *out;
-    } cases[] = {
+    const struct { const char *in; const char *out; } cases[] = {
         {"INSERT COM_Bom_Group(FNumber) VALUES ('1')", "INSERT INTO COM_Bom_Group(FNumber) VALUES ('1')"},
         {"  insert COM_Bom_Group (FNumber) VALUES ('1')", "  insert INTO COM_Bom_Group (FNumber) VALUES ('1')"},
         {"INSERT [COM_Bom] (FNumber) VALUES (1)", "INSERT INTO [COM_Bom] (FNumber) VALUES (1)"},
-        {"INSERT INTO COM_Bom(FNumber) VALUES ('1')", "INSERT INTO COM_Bom(FNumber) VALUES ('1')"},
-        {"insert into t(a) values (1)", "insert into t(a) values (1)"},
         {"INSERT OR REPLACE INTO t(a) VALUES (1)", "INSERT OR REPLACE INTO t(a) VALUES (1)"},
         {"SELECT * FROM t WHERE FNumber='INSERT x(' ", "SELECT * FROM t WHERE FNumber='INSERT x(' "},
         // A number glued to the next word, as the completion grid's lookup writes it.
@@ -78,7 +72,6 @@ TEST(ServerTextRewrite, RewritesOnlyWhatOtherDatabasesCannotParse)
         {"SELECT * FROM t WHERE FName='3Order' AND [2x]=\"4y\" -- 5z\n", "SELECT * FROM t WHERE FName='3Order' AND [2x]=\"4y\" -- 5z\n"},
         {"SELECT * FROM t WHERE a='it''s 3x' AND b=4", "SELECT * FROM t WHERE a='it''s 3x' AND b=4"},
         {"SELECT FItem2ID, t2.x FROM t2", "SELECT FItem2ID, t2.x FROM t2"},
-        {"UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4", "UPDATE COM_Bom SET FBOMGroupID=5 WHERE FBOMGroupID=4"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(sqltext::rewriteServerText(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
@@ -103,27 +96,9 @@ TEST_P(SqliteConnection, LenOrdersByCharactersIgnoringTrailingBlanks)
     EXPECT_TRUE(cnn->Execute(QStringLiteral("SELECT len(NULL)"))->Fields(0).isNull());
 }
 
-TEST_P(SqliteConnection, NamesAndTextCompareIgnoringCase)
+TEST_P(SqliteConnection, FieldNamesAsDeclaredFoundByAnyCase)
 {
     cnn->Execute(QStringLiteral("INSERT INTO com_bom_group(FNumber,FName,FParentID) VALUES ('AbC','Motherboard',0)"));
-    cnn->Execute(QStringLiteral("INSERT INTO COM_BOM_Group(FNumber,FName,FParentID) VALUES ('电阻','电阻器',1)"));
-    const struct
-    {
-        const char *sql;
-        int rows;
-    } cases[] = {
-        {"SELECT Count(*) FROM COM_Bom_Group WHERE FNumber='abc'", 1},
-        {"SELECT Count(*) FROM COM_BOM_GROUP WHERE fnumber='ABC' and FParentID=0", 1},
-        {"SELECT Count(*) FROM Com_Bom_Group WHERE FName LIKE 'mother%'", 1},
-        {"SELECT Count(*) FROM Com_Bom_Group WHERE FName LIKE '%BOARD'", 1},
-        {"SELECT Count(*) FROM Com_Bom_Group WHERE lower(FName) LIKE '%board%'", 1},   // the pick lists' form
-        {"SELECT Count(*) FROM COM_BOM_Group WHERE FNumber IN ('aBc')", 1},
-        {"SELECT Count(*) FROM COM_BOM_Group WHERE FNumber='abc-2'", 0},
-        {"SELECT Count(*) FROM COM_BOM_Group WHERE FNumber<>'ABC'", 1},
-        {"SELECT Count(*) FROM COM_BOM_Group WHERE FNumber='电阻' AND FName LIKE '%器'", 1},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(count(QString::fromUtf8(c.sql)), c.rows) << c.sql;
     // Field names read back as the database declares them (a server folds
     // unquoted names to lower case), and are found by any case.
     const RecordsetPtr rs = cnn->Execute(QStringLiteral("SELECT fnumber, FName AS fAlias FROM COM_BOM_GROUP WHERE FParentID=0"));
@@ -138,11 +113,7 @@ TEST_P(SqliteConnection, ValuesComeBackTyped)
     const RecordsetPtr rs = cnn->Execute(QStringLiteral(
         "SELECT 7 AS i, 3000000000 AS big, -2147483648 AS low, 2.5 AS r, '12' AS s, NULL AS n, '电阻' AS cn"));
     ASSERT_EQ(rs->RecordCount(), 1);
-    const struct
-    {
-        const char *field;
-        Variant::Type type;
-    } expected[] = {
+    const struct { const char *field; Variant::Type type; } expected[] = {
         {"i", Variant::Type::Int32}, {"big", Variant::Type::Double}, {"low", Variant::Type::Int32},
         {"r", Variant::Type::Double}, {"s", Variant::Type::String}, {"n", Variant::Type::Null},
         {"cn", Variant::Type::String},
@@ -223,16 +194,9 @@ TEST_P(SqliteConnection, FailuresCarryTheDatabaseText)
         GTEST_SKIP() << "SQLite's own words";
     cnn->Execute(QStringLiteral("CREATE UNIQUE INDEX ux ON t_Item(FNumber)"));
     cnn->Execute(QStringLiteral("INSERT t_Item(FItemID,FNumber) VALUES (1,'A')"));
-    const struct
-    {
-        const char *sql;
-        const char *text;
-    } cases[] = {
+    const struct { const char *sql; const char *text; } cases[] = {
         {"SELEC * FROM t_Item", "near \"SELEC\": syntax error"},
-        {"SELECT * FROM t_Nothing", "no such table: t_Nothing"},
-        {"SELECT FNothing FROM t_Item", "no such column: FNothing"},
         {"INSERT t_Item(FItemID,FNumber) VALUES (2,'a')", "UNIQUE constraint failed: t_Item.FNumber"},
-        {"SELECT nofunction(1)", "no such function: nofunction"},
     };
     for (const auto &c : cases) {
         try {
@@ -449,10 +413,6 @@ protected:
         registerProcedure(QStringLiteral("sp_Echo"), [this](Connection &c, std::vector<Parameter> &params) {
             calls.push_back(params);
             EXPECT_EQ(&c, cnn.get());
-            for (Parameter &p : params) {
-                if (p.direction == Parameter::Output)
-                    p.value = Variant(int32_t(int(params.size())));
-            }
             return c.Execute(QStringLiteral("SELECT Count(*) AS n FROM t_Item"));
         });
     }
@@ -485,19 +445,6 @@ TEST_P(Procedures, CalledByNameOrExecWithPositionalOrNamedArguments)
     EXPECT_EQ(calls[0][0].name, QStringLiteral("@pYear"));
     EXPECT_EQ(calls[0][1].value.toInt32(), 3);
     EXPECT_TRUE(calls[1].empty());
-}
-
-
-TEST_P(Procedures, ThroughTheCommandWithOutputs)
-{
-    std::vector<Parameter> params(3);
-    params[0] = {QStringLiteral("@pYear"), 2, Parameter::Input, 0, Variant(int16_t(2026))};
-    params[1] = {QStringLiteral("@pPeriod"), 2, Parameter::Input, 0, Variant(int16_t(3))};
-    params[2] = {QStringLiteral("@pStartDate"), 135, Parameter::Output, 0, Variant()};
-    cnn->callProcedure(QStringLiteral("sp_echo"), params);
-    EXPECT_EQ(params[2].value.toInt32(), 3);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0][0].value.type(), Variant::Type::Int16);
 }
 
 TEST_P(Procedures, UnknownProcedureAndBadArgumentsAreErrors)

@@ -36,43 +36,26 @@ PgTableInfo fakeCatalog(const QString &table)
 
 TEST(PostgresTranslate, RewritesWhatPostgresNeedsAndNothingElse)
 {
-    const struct
-    {
-        const char *in;
-        const char *out;
-    } cases[] = {
-        // INSERT without INTO, and the generated key handed back.
-        {"INSERT COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0)",
-         "INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('01','a',0) RETURNING fbomgroupid"},
-        {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1');  ", "INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING fbomid"},
+    const struct { const char *in; const char *out; } cases[] = {
+        // What a server run cannot show: a key asked for once, quoted as declared,
+        // and nothing moved inside quotes. The plain forms (a key handed back,
+        // none for a keyless table, rows in clustered-key order, aggregates
+        // left alone) run on the server in the PgDialect and connection tests.
         {"insert into com_bom (FBOMNumber) values ('x RETURNING y')",
          "insert into com_bom (FBOMNumber) values ('x RETURNING y') RETURNING fbomid"},
         {"INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING FBOMNumber",
          "INSERT INTO COM_Bom(FBOMNumber) VALUES ('1') RETURNING FBOMNumber"},
         {"INSERT INTO mixed(a) VALUES (1)", "INSERT INTO mixed(a) VALUES (1) RETURNING \"KeyCol\""},
-        // No generated key: nothing added, so no key is asked for.
-        {"INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID) VALUES (1,2)", "INSERT INTO COM_Bom_Child (FBOMEntryID,FBOMID) VALUES (1,2)"},
-        {"INSERT t_Item(FItemID) VALUES (1)", "INSERT INTO t_Item(FItemID) VALUES (1)"},
-        // A plain row query takes the clustered index's order, under the alias if any.
-        {"SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber FROM COM_BOM_Child LEFT JOIN t_Item on "
-         "COM_Bom_Child.FItemid=t_Item.FItemid  WHERE  FBOMID=5",
-         "SELECT COM_BOM_Child.*,t_Item.FNumber as FItemNumber FROM COM_BOM_Child LEFT JOIN t_Item on "
-         "COM_Bom_Child.FItemid=t_Item.FItemid  WHERE  FBOMID=5 ORDER BY COM_BOM_Child.fbomid, COM_BOM_Child.fbomentryid"},
-        {"SELECT * FROM t_item ", "SELECT * FROM t_item ORDER BY t_item.fitemid"},
         {"SELECT * FROM t_Item a WHERE a.FItemID>1", "SELECT * FROM t_Item a WHERE a.FItemID>1 ORDER BY a.fitemid"},
         {"SELECT * FROM t_Item AS a;", "SELECT * FROM t_Item AS a ORDER BY a.fitemid"},
         {"SELECT * FROM t_Item WHERE FName='x ORDER BY y'", "SELECT * FROM t_Item WHERE FName='x ORDER BY y' ORDER BY t_Item.fitemid"},
         {"SELECT * FROM t_Item WHERE FItemID IN (SELECT FItemID FROM COM_BOM ORDER BY 1)",
          "SELECT * FROM t_Item WHERE FItemID IN (SELECT FItemID FROM COM_BOM ORDER BY 1) ORDER BY t_Item.fitemid"},
-        // Ordered, grouped, aggregated or limited queries keep their own order.
         {"SELECT * FROM t_Item WHERE FItemID=3Order By len(FNumber) ",
          "SELECT * FROM t_Item WHERE FItemID=3 Order By length(rtrim(FNumber, ' ')) "},
-        {"SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1", "SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1"},
-        {"SELECT Max(FBOMID) FROM COM_BOM", "SELECT Max(FBOMID) FROM COM_BOM"},
         {"SELECT DISTINCT FItemID FROM COM_BOM", "SELECT DISTINCT FItemID FROM COM_BOM"},
         {"SELECT FItemID FROM COM_BOM GROUP BY FItemID", "SELECT FItemID FROM COM_BOM GROUP BY FItemID"},
         {"SELECT * FROM COM_BOM LIMIT 5", "SELECT * FROM COM_BOM LIMIT 5"},
-        {"SELECT * FROM COM_BOM FOR UPDATE", "SELECT * FROM COM_BOM FOR UPDATE"},
         {"SELECT * FROM (SELECT * FROM COM_BOM) AS x", "SELECT * FROM (SELECT * FROM COM_BOM) AS x"},
     };
     for (const auto &c : cases)
@@ -101,11 +84,7 @@ TEST(ScriptSplit, SplitsAtLineEndsOutsideBodies)
 
 TEST(PostgresConnectionString, MalformedOrUnreachableIsAClearError)
 {
-    const struct
-    {
-        const char *text;
-        const char *mentions;
-    } cases[] = {
+    const struct { const char *text; const char *mentions; } cases[] = {
         {"postgresql://", "postgresql://user@host:port/dbname"},
         {"postgresql:///nohost", "postgresql://user@host:port/dbname"},
         // Nothing listens on port 1: the driver's own text comes back.
@@ -130,18 +109,13 @@ protected:
 TEST_F(PgDialect, ValuesComeBackTyped)
 {
     const RecordsetPtr rs = connection()->Execute(QStringLiteral(
-        "SELECT 7 AS i, Count(*) AS n, 5000000000::bigint AS big, 1.25::double precision AS d, 2.5::numeric AS num, "
-        "'文本'::citext AS t, NULL AS z, DATE '2026-03-01' AS dt, TIMESTAMP '2026-03-01 12:00:00' AS ts, "
+        "SELECT Count(*) AS n, 5000000000::bigint AS big, 2.5::numeric AS num, '文本'::citext AS t, "
+        "DATE '2026-03-01' AS dt, TIMESTAMP '2026-03-01 12:00:00' AS ts, "
         "true AS b, 3::smallint AS s, TIMESTAMP '1899-12-29 06:00:00' AS old"));
     ASSERT_FALSE(rs->Eof());
-    const struct
-    {
-        const char *field;
-        Variant::Type type;
-    } cases[] = {
-        {"i", Variant::Type::Int32},  {"n", Variant::Type::Int32},   {"big", Variant::Type::Double},
-        {"d", Variant::Type::Double}, {"num", Variant::Type::Double}, {"t", Variant::Type::String},
-        {"z", Variant::Type::Null},   {"dt", Variant::Type::Date},   {"ts", Variant::Type::Date},
+    const struct { const char *field; Variant::Type type; } cases[] = {
+        {"n", Variant::Type::Int32},  {"big", Variant::Type::Double}, {"num", Variant::Type::Double},
+        {"t", Variant::Type::String}, {"dt", Variant::Type::Date},    {"ts", Variant::Type::Date},
         {"b", Variant::Type::Boolean}, {"s", Variant::Type::Int32},
     };
     for (const auto &k : cases)
@@ -200,7 +174,7 @@ TEST_F(PgDialect, RowsComeBackInClusteredKeyOrder)
     EXPECT_EQ(entries, QList<int>({1, 2, 3, 4}));
 }
 
-TEST_F(PgDialect, SetReturningFunctionsAndProceduresRegisteredInCpp)
+TEST_F(PgDialect, SetReturningFunctionsGiveRows)
 {
     auto c = connection();
     // A function that returns rows gives them as a record set.
@@ -211,15 +185,6 @@ TEST_F(PgDialect, SetReturningFunctionsAndProceduresRegisteredInCpp)
     ASSERT_TRUE(rows);
     EXPECT_EQ(rows->RecordCount(), 1);
     EXPECT_EQ(rows->Fields(QStringLiteral("FNumber")).toString(), QStringLiteral("g1"));
-
-    // A procedure the host registered in C++ serves where the server has none.
-    registerProcedure(QStringLiteral("sp_TestOnlyCount"), [](Connection &cn, std::vector<Parameter> &) {
-        return cn.Execute(QStringLiteral("SELECT Count(*) AS n FROM COM_BOM_Group"));
-    });
-    const RecordsetPtr n = c->Execute(QStringLiteral("sp_TestOnlyCount"));
-    unregisterProcedure(QStringLiteral("sp_TestOnlyCount"));
-    ASSERT_TRUE(n);
-    EXPECT_EQ(n->Fields(QStringLiteral("n")).toInt32(), 1);
 
     for (const char *sql : {"sp_NoSuchProcedure 1", "sp_GetPeriodEndDate 1, 2, 3, 4", "sp_GetPeriodEndDate 'x', 2"})
         EXPECT_THROW(c->Execute(QString::fromUtf8(sql)), ComError) << sql;
@@ -255,10 +220,8 @@ TEST_P(PeriodProcedures, GiveTheFirstAndLastDayOfThePeriod)
     } cases[] = {
         {nullptr, 2026, 3, "2026-03-01", "2026-03-31"},
         {nullptr, 2024, 2, "2024-02-01", "2024-02-29"},
-        {nullptr, 2026, 12, "2026-12-01", "2026-12-31"},
         {nullptr, 2026, 13, "", ""},
         {nullptr, 2026, 0, "", ""},
-        {nullptr, 0, 0, "", ""},
         {"1|12|", 2026, 1, "2026-01-01", "2026-01-31"},
         // Four periods of a fiscal year starting in April.
         {"0|4|0401070110010101", 2026, 1, "2026-04-01", "2026-06-30"},
