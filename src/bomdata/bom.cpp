@@ -10,6 +10,7 @@
 #include "bomdata/gridmodel.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -57,6 +58,43 @@ void addRow(StoredBom &stored, const Recordset &rs, double entry, std::initializ
     stored.beginLine(entry);
     for (int f : fields)
         stored.add(rs.Fields(f));
+}
+
+// NullToValue with "" or 0, read in place: filling the grid reads some twenty
+// values a line, and a copy of each through NullToValue cost more than the
+// cells they go to.
+bool isNoValue(const Variant &v)
+{
+    return v.isNull() || (v.isString() && v.toString() == QLatin1String("*"));
+}
+
+QString textOf(const Variant &v)
+{
+    if (v.isNull())
+        return QString();
+    QString text = v.toString();
+    return v.isString() && text == QLatin1String("*") ? QString() : text;
+}
+
+QString numberTextOf(const Variant &v)
+{
+    if (v.type() == Variant::Type::Int32) {
+        // The text QString::number writes, without its general number path.
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, v.toInt32()).ptr;
+        return QString::fromLatin1(digits, qsizetype(end - digits));
+    }
+    return isNoValue(v) ? QStringLiteral("0") : v.toString();
+}
+
+// Val of numberTextOf without the text for a whole number.
+double numberOf(const Variant &v)
+{
+    if (isNoValue(v))
+        return 0;
+    if (v.type() == Variant::Type::Int32 || v.type() == Variant::Type::Int16)
+        return v.toInt32();
+    return Val(v.toString());
 }
 
 // The BOM as stored now, read inside the save's transaction: the header row
@@ -265,14 +303,13 @@ bool BOM::GetMoreInfo(GridModel &grd)
                        index("FUnitGroupID"), index("FMeasureUnitID")};
         const int entryField = index("FBOMEntryID");
         stored.reserveLines(size_t(rs->RecordCount()), kStoredLineWidth);
-        const Variant zero(int32_t(0));
-        const Variant empty{QString()};
-        auto text = [&](int field) { return NullToValue(rs->Fields(field), empty).toString(); };
-        auto number = [&](int field) { return NullToValue(rs->Fields(field), zero); };
 
-        for (int row = 1; !rs->Eof(); ++row) {
-            if (Val(number(f.replaceClassID).toString()) > 0) {
-                const QString className = text(f.replaceClassName);
+        // The rows are read in place: nothing has filtered this set.
+        int row = 0;
+        for (const Recordset::Row &r : rs->rows()) {
+            ++row;
+            if (numberOf(r[size_t(f.replaceClassID)]) > 0) {
+                const QString className = textOf(r[size_t(f.replaceClassName)]);
                 grd.SetText(bomcol::ReplaceClassName, row, className);
                 grd.SetText(bomcol::ReplaceClassNameCopy, row, className);
                 for (int col = bomcol::ItemNumber; col <= bomcol::Unit; ++col) {
@@ -284,43 +321,51 @@ bool BOM::GetMoreInfo(GridModel &grd)
                 grd.setCol(bomcol::ReplaceClassName);
                 grd.setRow(row);
                 grd.setLock(true);
-                const QString itemNumber = text(f.itemNumber);
+                const QString itemNumber = textOf(r[size_t(f.itemNumber)]);
                 grd.SetText(bomcol::ItemNumber, row, itemNumber);
                 grd.SetText(bomcol::ItemNumberCopy, row, itemNumber);
-                grd.SetText(bomcol::ItemName, row, text(f.itemName));
-                grd.SetText(bomcol::Model, row, text(f.model));
-                grd.SetText(bomcol::AuxProp, row, text(f.auxProp));
-                grd.SetText(bomcol::Unit, row, text(f.unit));
+                grd.SetText(bomcol::ItemName, row, textOf(r[size_t(f.itemName)]));
+                grd.SetText(bomcol::Model, row, textOf(r[size_t(f.model)]));
+                grd.SetText(bomcol::AuxProp, row, textOf(r[size_t(f.auxProp)]));
+                grd.SetText(bomcol::Unit, row, textOf(r[size_t(f.unit)]));
             }
 
             grd.setCol(bomcol::Qty);
             grd.setRow(row);
-            grd.setTypeFloatDecimalPlaces(number(f.qtyScale).toInt32());
-            grd.setValue(rs->Fields(f.qty).toDouble());
+            const Variant &qtyScale = r[size_t(f.qtyScale)];
+            grd.setTypeFloatDecimalPlaces(isNoValue(qtyScale) ? 0 : qtyScale.toInt32());
+            grd.setValue(r[size_t(f.qty)].toDouble());
             grd.setCol(bomcol::Scrap);
             // Percent to 15 digits, as the platform showed doubles: a stored
             // 0.07 shows as 7, not as 7.000000000000001.
-            grd.setValue(numtext::plainText(numtext::decimalDigits(rs->Fields(f.scrap).toDouble() * 100)));
-            grd.SetText(bomcol::Remark, row, Trim(text(f.remark)));
-            grd.SetText(bomcol::ItemID, row, number(f.itemID).toString());
-            grd.SetText(bomcol::ReplaceClassID, row, number(f.replaceClassID).toString());
-            grd.SetText(bomcol::AuxClassID, row, number(f.auxClassID).toString());
-            grd.SetText(bomcol::AuxPropID, row, number(f.auxPropID).toString());
+            const double percent = r[size_t(f.scrap)].toDouble() * 100;
+            // A whole percent (no scrap, mostly) has one text either way.
+            if (percent == std::trunc(percent) && std::abs(percent) < 1e15)
+                grd.setValue(percent);
+            else
+                grd.setValue(numtext::plainText(numtext::decimalDigits(percent)));
+            grd.SetText(bomcol::Remark, row, Trim(textOf(r[size_t(f.remark)])));
+            grd.SetText(bomcol::ItemID, row, numberTextOf(r[size_t(f.itemID)]));
+            grd.SetText(bomcol::ReplaceClassID, row, numberTextOf(r[size_t(f.replaceClassID)]));
+            const Variant &auxClass = r[size_t(f.auxClassID)];
+            grd.SetText(bomcol::AuxClassID, row, numberTextOf(auxClass));
+            grd.SetText(bomcol::AuxPropID, row, numberTextOf(r[size_t(f.auxPropID)]));
 
-            if (Val(number(f.auxClassID).toString()) <= 0) {
+            if (numberOf(auxClass) <= 0) {
                 grd.setCol(bomcol::AuxProp);
                 grd.setRow(row);
                 grd.setLock(true);
                 grd.setLockBackColor(kLockYellow);
             }
 
-            grd.SetText(bomcol::AuxPropCopy, row, text(f.auxProp));
-            grd.SetText(bomcol::UnitGroupID, row, number(f.unitGroupID).toString());
-            grd.SetText(bomcol::UnitCopy, row, text(f.unit));
-            grd.SetText(bomcol::UnitID, row, number(f.unitID).toString());
-            addRow(stored, *rs, entryOf(*rs, entryField),
-                   {entryField, f.replaceClassID, f.itemID, f.auxPropID, f.unitID, f.qty, f.scrap, f.remark});
-            rs->MoveNext();
+            grd.SetText(bomcol::AuxPropCopy, row, textOf(r[size_t(f.auxProp)]));
+            grd.SetText(bomcol::UnitGroupID, row, numberTextOf(r[size_t(f.unitGroupID)]));
+            grd.SetText(bomcol::UnitCopy, row, textOf(r[size_t(f.unit)]));
+            grd.SetText(bomcol::UnitID, row, numberTextOf(r[size_t(f.unitID)]));
+            const Variant &entry = r[size_t(entryField)];
+            stored.beginLine(isNoValue(entry) ? 0 : entry.toDouble());
+            for (int field : {entryField, f.replaceClassID, f.itemID, f.auxPropID, f.unitID, f.qty, f.scrap, f.remark})
+                stored.add(r[size_t(field)]);
         }
         stored.finish();
         m_loadedWhole = true;

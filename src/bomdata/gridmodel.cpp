@@ -201,8 +201,21 @@ void GridModel::applyFormat(std::optional<T> Format::*member, T value)
                 }
             }
         } else {
+            // What the column gives already needs no override of its own: a
+            // column-wide setting replaces the overrides anyway. Loading a BOM
+            // sets the quantity's decimals on every line, mostly to the column's.
+            const std::optional<T> &inherited = m_columns[size_t(c - 1)].format.*member;
+            const bool asColumn = inherited && *inherited == value;
             for (int rw = r.row1; rw <= r.row2; ++rw) {
                 auto &fmt = m_cells[size_t(rw - 1)][size_t(c - 1)].format;
+                if (asColumn) {
+                    if (fmt && ((*fmt).*member)) {
+                        ((*fmt).*member).reset();
+                        if (isEmptyFormat(*fmt))
+                            fmt.reset();
+                    }
+                    continue;
+                }
                 if (!fmt)
                     fmt = std::make_unique<Format>();
                 (*fmt).*member = value;

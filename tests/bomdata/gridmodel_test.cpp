@@ -69,6 +69,8 @@ TEST(GridModel, CellSettingOverridesColumnAndColumnResetClearsIt)
     EXPECT_EQ(m.backColor(5, 2), 0x00112233u);
     EXPECT_FALSE(m.Lock());
     EXPECT_TRUE(at(m, 5, 3).Lock());
+    at(m, 5, 2).setLock(true);   // back to what the column says
+    EXPECT_TRUE(m.isLocked(5, 2));
     at(m, 2, 1).setLock(true);
     EXPECT_EQ(m.backColor(2, 1), kLockYellow) << "default lock colour";
     m.setBackColor(0x00445566);

@@ -12,7 +12,7 @@ Variant NullToValue(const Variant &value, const Variant &defaultValue)
     // A stored "*" counts as no value; a number never equals "*".
     if (r.isString() && r.toString() == QLatin1String("*"))
         r = defaultValue;
-    if (defaultValue.typeName() == QLatin1String("String"))
+    if (defaultValue.isString())
         r = r.toString();
     return r;
 }
