@@ -70,10 +70,13 @@ bool isNoValue(const Variant &v)
 
 QString textOf(const Variant &v)
 {
-    if (v.isNull())
-        return QString();
-    QString text = v.toString();
-    return v.isString() && text == QLatin1String("*") ? QString() : text;
+    QString text;
+    if (!v.isNull()) {
+        text = v.toString();
+        if (v.isString() && text == QLatin1String("*"))
+            text.clear();
+    }
+    return text;
 }
 
 QString numberTextOf(const Variant &v)
@@ -86,6 +89,28 @@ QString numberTextOf(const Variant &v)
     }
     return isNoValue(v) ? QStringLiteral("0") : v.toString();
 }
+
+// numberTextOf for one id column down the lines: the lines repeat the id
+// before them often (the unit, no class, no property), and then share its text.
+class IdColumnText
+{
+public:
+    QString operator()(const Variant &v)
+    {
+        if (v.type() != Variant::Type::Int32)
+            return numberTextOf(v);
+        const int32_t id = v.toInt32();
+        if (m_text.isNull() || id != m_id) {
+            m_id = id;
+            m_text = numberTextOf(v);
+        }
+        return m_text;
+    }
+
+private:
+    int32_t m_id = 0;
+    QString m_text;
+};
 
 // Val of numberTextOf without the text for a whole number.
 double numberOf(const Variant &v)
@@ -305,6 +330,7 @@ bool BOM::GetMoreInfo(GridModel &grd)
         stored.reserveLines(size_t(rs->RecordCount()), kStoredLineWidth);
 
         // The rows are read in place: nothing has filtered this set.
+        IdColumnText itemIdText, classIdText, auxClassIdText, auxPropIdText, unitGroupIdText, unitIdText;
         int row = 0;
         for (const Recordset::Row &r : rs->rows()) {
             ++row;
@@ -345,11 +371,11 @@ bool BOM::GetMoreInfo(GridModel &grd)
             else
                 grd.setValue(numtext::plainText(numtext::decimalDigits(percent)));
             grd.SetText(bomcol::Remark, row, Trim(textOf(r[size_t(f.remark)])));
-            grd.SetText(bomcol::ItemID, row, numberTextOf(r[size_t(f.itemID)]));
-            grd.SetText(bomcol::ReplaceClassID, row, numberTextOf(r[size_t(f.replaceClassID)]));
+            grd.SetText(bomcol::ItemID, row, itemIdText(r[size_t(f.itemID)]));
+            grd.SetText(bomcol::ReplaceClassID, row, classIdText(r[size_t(f.replaceClassID)]));
             const Variant &auxClass = r[size_t(f.auxClassID)];
-            grd.SetText(bomcol::AuxClassID, row, numberTextOf(auxClass));
-            grd.SetText(bomcol::AuxPropID, row, numberTextOf(r[size_t(f.auxPropID)]));
+            grd.SetText(bomcol::AuxClassID, row, auxClassIdText(auxClass));
+            grd.SetText(bomcol::AuxPropID, row, auxPropIdText(r[size_t(f.auxPropID)]));
 
             if (numberOf(auxClass) <= 0) {
                 grd.setCol(bomcol::AuxProp);
@@ -359,9 +385,9 @@ bool BOM::GetMoreInfo(GridModel &grd)
             }
 
             grd.SetText(bomcol::AuxPropCopy, row, textOf(r[size_t(f.auxProp)]));
-            grd.SetText(bomcol::UnitGroupID, row, numberTextOf(r[size_t(f.unitGroupID)]));
+            grd.SetText(bomcol::UnitGroupID, row, unitGroupIdText(r[size_t(f.unitGroupID)]));
             grd.SetText(bomcol::UnitCopy, row, textOf(r[size_t(f.unit)]));
-            grd.SetText(bomcol::UnitID, row, numberTextOf(r[size_t(f.unitID)]));
+            grd.SetText(bomcol::UnitID, row, unitIdText(r[size_t(f.unitID)]));
             const Variant &entry = r[size_t(entryField)];
             stored.beginLine(isNoValue(entry) ? 0 : entry.toDouble());
             for (int field : {entryField, f.replaceClassID, f.itemID, f.auxPropID, f.unitID, f.qty, f.scrap, f.remark})

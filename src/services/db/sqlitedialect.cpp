@@ -394,6 +394,13 @@ Variant columnValue(sqlite3_stmt *statement, int column)
         const int bytes = sqlite3_column_bytes(statement, column);
         if (bytes == 0)
             return Variant(QStringLiteral(""));
+        // Codes and numbers are mostly plain ASCII: the same text read as
+        // Latin-1, faster, and with nothing that could be replaced.
+        bool ascii = true;
+        for (int i = 0; i < bytes && ascii; ++i)
+            ascii = (static_cast<unsigned char>(utf8[i]) & 0x80) == 0;
+        if (ascii)
+            return Variant(QString::fromLatin1(utf8, bytes));
         QString value = QString::fromUtf8(utf8, bytes);
         // Bytes that are no UTF-8 (or UTF-16 the database converted) are
         // replaced differently by Qt and SQLite: such a text takes SQLite's
