@@ -455,14 +455,36 @@ void lookupArgs(benchmark::internal::Benchmark *b)
 
 } // namespace
 
+// Loads and saves: the arguments (lines, million_items) pick the BOM; one
+// iteration is one call. BM_Load: BOM::GetMoreInfo of the BOM into an empty 19-column child grid (header and
+// line queries, every cell, lock and number format, the fingerprint); making
+// and freeing the grid is not timed.
 BENCHMARK(BM_Load)->Apply(saveArgs);
+// BM_LoadFloor: the same two load queries, prepared once with the id bound, stepped through
+// the raw C API with every column of every row copied out.
 BENCHMARK(BM_LoadFloor)->Apply(saveArgs);
+// BM_Add: BOM::Add of the loaded BOM under a new number: header insert, its key, the
+// line inserts, commit; deleting the added BOM afterwards is not timed.
 BENCHMARK(BM_Add)->Apply(saveArgs);
+// BM_AddFloor: the same header insert and line inserts in one transaction through the raw
+// C API, statements prepared once, values bound; the clean-up not timed.
 BENCHMARK(BM_AddFloor)->Apply(saveArgs);
+// BM_Update: BOM::Update of the loaded BOM as the editor saves it: rights check, the
+// stored BOM read again and compared, header update, line delete and inserts,
+// commit.
 BENCHMARK(BM_Update)->Apply(saveArgs);
+// BM_UpdateUncompared: the same Update with nothing to compare (a fresh BOM object each time, not
+// loaded): the comparison's cost is BM_Update's time less this one's.
 BENCHMARK(BM_UpdateUncompared)->Apply(saveArgs);
+// BM_UpdateFloor: the header update, line delete and line inserts in one
+// transaction through the raw C API, statements prepared once, values bound.
 BENCHMARK(BM_UpdateFloor)->Apply(saveArgs);
+// BM_Lookup: one lookup per call (GetInfo, GetUnitInfo, GetAuxPropInfo,
+// GetReplaceClassInfo) of a key that finds one row, over tables of 1,000,
+// 100,000 and 1,000,000 rows; the keys cycle through 1,024 drawn once.
 BENCHMARK_TEMPLATE(BM_Lookup, Info)->Apply(lookupArgs);
+// BM_LookupFloor, beside each: the same query prepared once, the key bound,
+// its row copied out.
 BENCHMARK_TEMPLATE(BM_LookupFloor, Info)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_Lookup, Unit)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_LookupFloor, Unit)->Apply(lookupArgs);
@@ -470,7 +492,9 @@ BENCHMARK_TEMPLATE(BM_Lookup, AuxProp)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_LookupFloor, AuxProp)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_Lookup, ReplaceClass)->Apply(lookupArgs);
 BENCHMARK_TEMPLATE(BM_LookupFloor, ReplaceClass)->Apply(lookupArgs);
+// The unit lookup's floor with the statement prepared on every call.
 BENCHMARK(BM_UnitLookupFloorUnprepared)->Apply(lookupArgs);
+// The unit lookup as it was: the whole unit table read, then filtered in memory.
 BENCHMARK(BM_UnitLookupWholeTable)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

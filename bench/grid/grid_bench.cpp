@@ -73,6 +73,8 @@ void BM_ScrollPage(benchmark::State &state)
     }
     state.SetLabel("one page scrolled and painted");
 }
+// A page step of the scroll bar and the repaint of the viewport, on 100 and
+// 10,000 loaded rows.
 BENCHMARK(BM_ScrollPage)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_TypeCodeAndTab(benchmark::State &state)
@@ -91,6 +93,8 @@ void BM_TypeCodeAndTab(benchmark::State &state)
     }
     state.SetLabel("4 keys typed into a cell, then Tab");
 }
+// A key that opens the cell editor, three more keys, Tab (commit, leave-cell,
+// move), then the events that repaint.
 BENCHMARK(BM_TypeCodeAndTab)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_AddEntryRow(benchmark::State &state)
@@ -103,6 +107,7 @@ void BM_AddEntryRow(benchmark::State &state)
     }
     state.SetLabel("grow by one row and move there");
 }
+// MaxRows grown by one, the active cell moved to the new row, events processed.
 BENCHMARK(BM_AddEntryRow)->Arg(100)->Arg(10000)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 void BM_LoadGrid(benchmark::State &state)
@@ -123,6 +128,8 @@ void BM_LoadGrid(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * rows * 19);
     state.SetLabel("cells written");
 }
+// A 19-column model made, one number column formatted, sized to 10,001 rows,
+// 10,000 x 19 SetText, and freed; no view.
 BENCHMARK(BM_LoadGrid)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
