@@ -148,10 +148,7 @@ TEST_F(PublicClasses, SelectBomWithoutItemAsksForOneAndStoresNothing)
         boxes.clear();
         Args args{cnn, Variant(item)};
         EXPECT_EQ(bom.invoke(dispid::SelectBom, InvokeKind::Method, args).toInt32(), 0);
-        ASSERT_EQ(boxes.boxes().size(), 1u);
-        EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("请输入商品ID"));
-        EXPECT_EQ(boxes.boxes()[0].flags, mb::Information);
-        EXPECT_EQ(boxes.boxes()[0].title, QStringLiteral("系统提示"));
+        EXPECT_EQ(boxes.texts(), QStringList{QStringLiteral("请输入商品ID")});
         EXPECT_EQ(gAdoCnn, nullptr) << "the connection was stored";
         EXPECT_EQ(gItemID, 77);
     }
@@ -235,55 +232,38 @@ TEST_F(PublicClasses, LookBomReportWithoutBomDoesNothingAtAll)
     EXPECT_EQ(seenDate, 45001.0);
 }
 
-// The report's load error goes back to the host (the C interface tests);
-// any other form shows it in a box.
-TEST_F(PublicClasses, FormErrorShowsABox)
+// A form that fails shows its error in a box (the report's load error goes
+// back to the host: the C interface tests); a form without a dialog says the
+// function is not available, and the earlier confirmation cannot leak into
+// SelectBom's result.
+TEST_F(PublicClasses, FormErrorOrMissingDialogShowsABox)
 {
     BomInfo bom;
     ScopedDialog editor(kFormBom, []() -> std::unique_ptr<QDialog> {
         throw ComError(errc::DatabaseError, QStringLiteral("sqlite"), QStringLiteral("no such table: COM_BOM"));
     });
     bom.call(QStringLiteral("Show"));
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("no such table: COM_BOM"));
-    EXPECT_EQ(boxes.boxes()[0].flags, mb::Critical);
-}
-
-TEST_F(PublicClasses, FormsWithoutDialogSayTheFunctionIsNotAvailable)
-{
-    // Cleared so the earlier confirmation cannot leak into SelectBom's result.
     ScopedDialog none(kFormSelect, {});
     ASSERT_FALSE(isDialogRegistered(kFormSelect));
-    BomInfo bom;
     gReturnOK = true;
     gBomID = 55;
     EXPECT_EQ(bom.SelectBom(cnn, 3), 0);
-    ASSERT_EQ(boxes.boxes().size(), 1u);
-    EXPECT_EQ(boxes.boxes()[0].text, kFunctionNotAvailable);
-    EXPECT_EQ(boxes.boxes()[0].flags, mb::Information);
+    ASSERT_EQ(boxes.boxes().size(), 2u);
+    EXPECT_EQ(boxes.boxes()[0].text, QStringLiteral("no such table: COM_BOM"));
+    EXPECT_EQ(boxes.boxes()[0].flags, mb::Critical);
+    EXPECT_EQ(boxes.boxes()[1].text, kFunctionNotAvailable);
+    EXPECT_EQ(boxes.boxes()[1].flags, mb::Information);
 }
 
+// A foreign object's refusal comes back through the C interface's tests; here
+// the library's own connection, made by name, is stored and Nothing releases it.
 TEST_F(PublicClasses, ConnectionArgumentsMustBeTheLibrarysConnection)
 {
-    struct Foreign : MemberTableObject {
-        QString className() const override { return QStringLiteral("ADODB.Connection"); }
-    };
     auto bom = std::make_shared<BomInfo>();
-    struct Case { const char *label; Variant value; int32_t number; };
-    const Case cases[] = {
-        {"a foreign object", Variant(ObjectPtr(std::make_shared<Foreign>())), errc::TypeMismatch},
-        {"a number", Variant(int32_t(1)), errc::TypeMismatch},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        const ComError put = errorOf([&] { bom->put(QStringLiteral("ActiveConnection"), c.value); });
-        EXPECT_EQ(put.number(), c.number);
-        EXPECT_FALSE(put.description().isEmpty());
-        const ComError call = errorOf([&] { bom->call(QStringLiteral("CompleteBom"), {c.value, Variant(int32_t(0)), Variant(int32_t(1))}); });
-        EXPECT_EQ(call.number(), c.number);
-    }
+    EXPECT_EQ(errorOf([&] { bom->call(QStringLiteral("CompleteBom"), {Variant(int32_t(1)), Variant(int32_t(0)), Variant(int32_t(1))}); })
+                  .number(),
+              errc::TypeMismatch);
     EXPECT_EQ(gAdoCnn, nullptr);
-
     const Variant created(CreateObject(QStringLiteral("torvel.connection")));
     created.toObject()->call(QStringLiteral("Open"), {Variant(dir.filePath(QStringLiteral("u.db")))});
     bom->put(QStringLiteral("ActiveConnection"), created);

@@ -63,21 +63,8 @@ public:
 
 } // namespace
 
-TEST(ObjectModel, NamesAreCaseInsensitiveAndIdsFixed)
-{
-    Sample s;
-    EXPECT_EQ(s.idOfName(QStringLiteral("accesscheck")), 4);
-    EXPECT_EQ(s.idOfName(QStringLiteral("PROPERTIES")), 1);
-    const auto names = s.memberNames();
-    ASSERT_EQ(names.size(), 6u);
-    EXPECT_EQ(names.front(), QStringLiteral("Properties"));
-    EXPECT_EQ(names.back(), QStringLiteral("Describe"));
-    ASSERT_NE(s.memberInfo(3), nullptr);
-    EXPECT_FALSE(s.memberInfo(3)->canGet);
-    EXPECT_TRUE(s.memberInfo(3)->canPut);
-    EXPECT_EQ(s.memberInfo(99), nullptr);
-}
-
+// Names in any case, ids and kinds as declared: the C interface's type library
+// test reads them for every member of the public classes.
 TEST(ObjectModel, ArgumentsByValueAndByReference)
 {
     Sample s;
@@ -99,55 +86,41 @@ TEST(ObjectModel, ArgumentsByValueAndByReference)
     EXPECT_EQ(loose[1].toString(), QStringLiteral("1!"));
 }
 
-TEST(ObjectModel, ArgumentsConvertToDeclaredTypes)
+// The conversions themselves are Variant's; here that a declared type applies
+// them to a copy, and a failure names the argument.
+TEST(ObjectModel, ArgumentsConvertToDeclaredTypesOrNameTheArgument)
 {
-    struct Case { const char *label; Variant in; Variant::Type expectType; int32_t expectValue; };
+    struct Case { const char *label; Variant in; int32_t number; int32_t value; };
     const Case cases[] = {
-        // The conversions themselves are Variant's; here that a declared type applies them.
-        {"16-bit where 32-bit declared", Variant(int16_t(501)), Variant::Type::Int32, 501},
-        {"double rounds half to even", Variant(2.5), Variant::Type::Int32, 2},
+        {"16-bit where 32-bit declared", Variant(int16_t(501)), 0, 501},
+        {"double rounds half to even", Variant(2.5), 0, 2},
+        {"text that is no number", Variant(QStringLiteral("abc")), errc::TypeMismatch, 0},
+        {"Null", Variant::null(), errc::TypeMismatch, 0},
+        {"too large for 32 bits", Variant(3e10), errc::Overflow, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);
         Sample s;
         Args a{c.in, Variant()};
+        Args put{c.in};
+        if (c.number) {
+            const ComError e = errorOf([&] { s.invoke(4, InvokeKind::Method, a); });
+            EXPECT_EQ(e.number(), c.number);
+            EXPECT_EQ(e.source(), QStringLiteral("Test.Sample"));
+            EXPECT_TRUE(e.description().contains(QStringLiteral("Subject"))) << e.what();
+            EXPECT_EQ(errorOf([&] { s.invoke(3, InvokeKind::PropertyPut, put); }).number(), c.number);
+            continue;
+        }
         s.invoke(4, InvokeKind::Method, a);
         ASSERT_EQ(s.lastTypes.size(), 2u);
-        EXPECT_EQ(s.lastTypes[0], c.expectType);
+        EXPECT_EQ(s.lastTypes[0], Variant::Type::Int32);
         EXPECT_EQ(a[0].type(), c.in.type()) << "by-value slot was converted in place";
-        Args put{c.in};
         s.invoke(3, InvokeKind::PropertyPut, put);
         EXPECT_EQ(s.lastPutType, Variant::Type::Int32);
-        EXPECT_EQ(s.m_count, c.expectValue);
+        EXPECT_EQ(s.m_count, c.value);
     }
     Sample s;
     EXPECT_EQ(s.call(QStringLiteral("Describe"), {Variant(int32_t(12))}).toString(), QStringLiteral("12"));
-}
-
-TEST(ObjectModel, ConversionFailuresNameTheArgument)
-{
-    struct Case { const char *label; Variant in; int32_t number; };
-    const Case cases[] = {
-        {"text that is no number", Variant(QStringLiteral("abc")), errc::TypeMismatch},
-        {"Null", Variant::null(), errc::TypeMismatch},
-        {"too large for 32 bits", Variant(3e10), errc::Overflow},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.label);
-        Sample s;
-        try {
-            Args a{c.in, Variant()};
-            s.invoke(4, InvokeKind::Method, a);
-            ADD_FAILURE() << "no error";
-        } catch (const ArgumentError &e) {
-            EXPECT_EQ(e.number(), c.number);
-            EXPECT_EQ(e.argIndex(), 0);
-            EXPECT_EQ(e.source(), QStringLiteral("Test.Sample"));
-            EXPECT_TRUE(e.description().contains(QStringLiteral("Subject"))) << e.what();
-        }
-        const ComError put = errorOf([&] { s.put(QStringLiteral("Input"), c.in); });
-        EXPECT_EQ(put.number(), c.number);
-    }
 }
 
 TEST(ObjectModel, WrongMemberKindOrCountIsAnError)

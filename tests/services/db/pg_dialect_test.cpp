@@ -1,14 +1,15 @@
 // The PostgreSQL dialect: its rewrites on their own, then the SQL Server text
 // the library writes on a real server, and the period procedures on every
-// database.
+// database. Scripts split into statements are proven by every server test's
+// schema, which has function bodies with comments inside.
 
+#include "comerrors.h"
 #include "dbfixture.h"
 #include "hostdb/hostdb.h"
 #include "pgserver.h"
 #include "printers.h"
 #include "services/db/connection.h"
 #include "services/db/pgdialect.h"
-#include "services/db/sqltext.h"
 
 #include <QDate>
 
@@ -62,26 +63,6 @@ TEST(PostgresTranslate, RewritesWhatPostgresNeedsAndNothingElse)
         EXPECT_EQ(postgresTranslate(QString::fromUtf8(c.in), fakeCatalog), QString::fromUtf8(c.out)) << c.in;
 }
 
-TEST(ScriptSplit, SplitsAtLineEndsOutsideBodies)
-{
-    const QStringList statements = sqltext::splitScript(QStringLiteral(
-        "-- a comment\n"
-        "CREATE TABLE a (x integer);\n"
-        "\n"
-        "CREATE FUNCTION f() RETURNS integer LANGUAGE plpgsql AS $$\n"
-        "BEGIN\n"
-        "    -- inside the body\n"
-        "    RETURN 1;\n"
-        "END\n"
-        "$$;\n"
-        "CREATE INDEX i ON a (x)"));
-    ASSERT_EQ(statements.size(), 3);
-    EXPECT_EQ(statements.at(0), QStringLiteral("CREATE TABLE a (x integer)"));
-    EXPECT_TRUE(statements.at(1).contains(QLatin1String("RETURN 1;\nEND\n$$")));
-    EXPECT_TRUE(statements.at(1).contains(QLatin1String("-- inside the body")));
-    EXPECT_EQ(statements.at(2), QStringLiteral("CREATE INDEX i ON a (x)"));
-}
-
 TEST(PostgresConnectionString, MalformedOrUnreachableIsAClearError)
 {
     const struct { const char *text; const char *mentions; } cases[] = {
@@ -91,12 +72,8 @@ TEST(PostgresConnectionString, MalformedOrUnreachableIsAClearError)
         {"postgresql://postgres@127.0.0.1:1/torvel_test", "127.0.0.1"},
     };
     for (const auto &c : cases) {
-        try {
-            Connection::open(QString::fromUtf8(c.text));
-            ADD_FAILURE() << c.text << " opened";
-        } catch (const ComError &e) {
-            EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.mentions))) << c.text << ": " << e.what();
-        }
+        const ComError e = test::errorOf([&] { Connection::open(QString::fromUtf8(c.text)); });
+        EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.mentions))) << c.text << ": " << e.what();
     }
 }
 
@@ -106,25 +83,23 @@ protected:
     int count(const QString &sql) { return connection()->Execute(sql)->Fields(0).toInt32(); }
 };
 
+// The server's own types; the common ones run on both databases in connection_test.
 TEST_F(PgDialect, ValuesComeBackTyped)
 {
     const RecordsetPtr rs = connection()->Execute(QStringLiteral(
-        "SELECT Count(*) AS n, 5000000000::bigint AS big, 2.5::numeric AS num, '文本'::citext AS t, "
-        "DATE '2026-03-01' AS dt, TIMESTAMP '2026-03-01 12:00:00' AS ts, "
-        "true AS b, 3::smallint AS s, TIMESTAMP '1899-12-29 06:00:00' AS old"));
-    ASSERT_FALSE(rs->Eof());
-    const struct { const char *field; Variant::Type type; } cases[] = {
-        {"n", Variant::Type::Int32},  {"big", Variant::Type::Double}, {"num", Variant::Type::Double},
-        {"t", Variant::Type::String}, {"dt", Variant::Type::Date},    {"ts", Variant::Type::Date},
-        {"b", Variant::Type::Boolean}, {"s", Variant::Type::Int32},
+        "SELECT Count(*) AS n, 5000000000::bigint AS big, 2.5::numeric AS num, DATE '2026-03-01' AS dt, "
+        "TIMESTAMP '2026-03-01 12:00:00' AS ts, true AS b, 3::smallint AS s, TIMESTAMP '1899-12-29 06:00:00' AS old"));
+    const double day = QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1));
+    const struct { const char *field; Variant::Type type; double value; } cases[] = {
+        {"n", Variant::Type::Int32, 1}, {"big", Variant::Type::Double, 5e9}, {"num", Variant::Type::Double, 2.5}, {"dt", Variant::Type::Date, day},
+        {"ts", Variant::Type::Date, day + 0.5}, {"b", Variant::Type::Boolean, -1}, {"s", Variant::Type::Int32, 3},
+        {"old", Variant::Type::Date, -1.25},   // before the epoch the time counts away from zero
     };
-    for (const auto &k : cases)
-        EXPECT_EQ(int(rs->Fields(QString::fromUtf8(k.field)).type()), int(k.type)) << k.field;
-    EXPECT_EQ(rs->Fields(QStringLiteral("big")).toDouble(), 5000000000.0);
-    EXPECT_EQ(rs->Fields(QStringLiteral("num")).toDouble(), 2.5);
-    EXPECT_EQ(rs->Fields(QStringLiteral("dt")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))));
-    EXPECT_EQ(rs->Fields(QStringLiteral("ts")).toDate(), double(QDate(1899, 12, 30).daysTo(QDate(2026, 3, 1))) + 0.5);
-    EXPECT_EQ(rs->Fields(QStringLiteral("old")).toDate(), -1.25) << "a time before the epoch counts away from zero";
+    for (const auto &k : cases) {
+        const Variant v = rs->Fields(QString::fromUtf8(k.field));
+        EXPECT_EQ(int(v.type()), int(k.type)) << k.field;
+        EXPECT_EQ(v.type() == Variant::Type::Date ? v.toDate() : v.toDouble(), k.value) << k.field;
+    }
 }
 
 // Keys as the server generates them; the common cases run in connection_test.
@@ -228,8 +203,6 @@ TEST_P(PeriodProcedures, GiveTheFirstAndLastDayOfThePeriod)
         {"0|4|0401070110010101", 2026, 4, "2027-01-01", "2027-03-31"},
         {"0|4|0401070110010101", 2026, 5, "", ""},
         {"0|12|040105010601070108010901100111011201010102010301", 2026, 10, "2027-01-01", "2027-01-31"},
-        {"0|12|040105010601070108010901100111011201010102010301", 2026, 13, "", ""},
-        {"0|4|0101040107011001", 2026, 2, "2026-04-01", "2026-06-30"},
         {"0|4|0101040107011001", 2026, 4, "2026-10-01", "2026-12-31"},
         {"0|4|04010701", 2026, 1, "", ""},   // too few date groups
         {"0|2|01011340", 2026, 2, "", ""},   // 13/40 is no date

@@ -10,12 +10,11 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace torvel;

@@ -109,12 +109,6 @@ TEST(NumText, PlainTextOfDecimalDigits)
         EXPECT_EQ(numtext::plainText(numtext::decimalDigits(c.value)), QString::fromLatin1(c.text)) << c.value;
 }
 
-// The text reads as strtod reads it; on a mismatch the text is shown.
-double strtodRead(const std::string &ascii)
-{
-    return std::strtod(ascii.c_str(), nullptr);
-}
-
 TEST(NumText, ReadingMatchesStrtod)
 {
     std::mt19937_64 rng(7);
@@ -141,7 +135,7 @@ TEST(NumText, ReadingMatchesStrtod)
                 text.push_back(rng() % 2 ? '-' : '+');
             text += std::to_string(rng() % 400);
         }
-        const double want = strtodRead(text);
+        const double want = std::strtod(text.c_str(), nullptr);   // on a mismatch the text is shown
         const QString q = QString::fromLatin1(text.c_str());
         double parsed = 0;
         if (std::isfinite(want)) {
@@ -174,10 +168,6 @@ TEST(NumText, ReadingEdgeTexts)
     }
     EXPECT_TRUE(std::isinf(numtext::leadingNumber(u"1e999")));
 }
-
-} // namespace
-
-namespace {
 
 TEST(NumText, IntegerTextMatchesQStringNumber)
 {
