@@ -40,13 +40,7 @@ TvDispatch *create(const TvGuid &clsid)
     return d;
 }
 
-struct Call {
-    TvHResult hr;
-    TvVariant result;
-    int32_t code;
-    std::string description;
-    uint32_t argErr;
-};
+struct Call { TvHResult hr; TvVariant result; int32_t code; std::string description; uint32_t argErr; };
 
 Call invoke(TvDispatch *d, int32_t id, uint16_t kind, std::vector<TvVariant> args = {})
 {

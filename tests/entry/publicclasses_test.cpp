@@ -187,9 +187,7 @@ TEST_F(PublicClasses, CompleteBomReturnsTheNoteIdItLeaves)
     BomInfo bom;
     struct Case { const char *label; int32_t given; int32_t saved; int32_t expected; };
     const Case cases[] = {
-        {"cancelled without a note", 0, 0, 0},
-        {"cancelled with a note", 15, 0, 15},
-        {"saved a new note", 0, 77, 77},
+        {"cancelled without a note", 0, 0, 0}, {"cancelled with a note", 15, 0, 15}, {"saved a new note", 0, 77, 77},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.label);

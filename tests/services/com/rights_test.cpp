@@ -13,40 +13,35 @@ namespace {
 using test::FakeSecurity;
 using test::FakeShareProps;
 
+// The security component decides, asked with the login string and the right
+// in order as integers.
 TEST(CheckRight, AnswersWhatTheSecurityComponentDecides)
 {
     const std::pair<Variant, bool> cases[] = {
         {Variant(false), false}, {Variant(int32_t(-1)), true}, {Variant(int16_t(0)), false}, {Variant("True"), true},
     };
-    FakeShareProps props;
+    FakeShareProps props(QStringLiteral("UserName=admin;UserID=7"));
     for (const auto &[answer, expected] : cases) {
         SCOPED_TRACE(answer.toString().toStdString());
         FakeSecurity security;
         security.answer(answer);
-        EXPECT_EQ(CheckRight(kRightSubject, kRightOperation, kRightFlags), expected);
+        EXPECT_EQ(CheckRight(501, 10, 4194304), expected);
         EXPECT_EQ(security.instancesCreated(), 1);
+        ASSERT_EQ(security.calls().size(), 1u);
+        const Args &args = security.calls()[0].args;
+        ASSERT_EQ(args.size(), 4u);
+        EXPECT_EQ(args[0].type(), Variant::Type::String);
+        EXPECT_EQ(args[0].toString(), QStringLiteral("UserName=admin;UserID=7"));
+        const int32_t right[] = {501, 10, 4194304};
+        for (size_t i = 1; i < 4; ++i) {
+            EXPECT_EQ(args[i].type(), Variant::Type::Int32) << "argument " << i;
+            EXPECT_EQ(args[i].toInt32(), right[i - 1]);
+        }
     }
     // An answer that is no boolean is an error, not a denial.
     FakeSecurity security;
     security.answer(Variant::null());
     EXPECT_THROW(CheckRight(kRightSubject, kRightOperation, kRightFlags), ComError);
-}
-
-TEST(CheckRight, PassesTheLoginStringAndTheRightInOrderAsIntegers)
-{
-    FakeShareProps props(QStringLiteral("UserName=admin;UserID=7"));
-    FakeSecurity security;
-    ASSERT_TRUE(CheckRight(501, 10, 4194304));
-    ASSERT_EQ(security.calls().size(), 1u);
-    const Args &args = security.calls()[0].args;
-    ASSERT_EQ(args.size(), 4u);
-    EXPECT_EQ(args[0].type(), Variant::Type::String);
-    EXPECT_EQ(args[0].toString(), QStringLiteral("UserName=admin;UserID=7"));
-    const int32_t right[] = {501, 10, 4194304};
-    for (size_t i = 1; i < 4; ++i) {
-        EXPECT_EQ(args[i].type(), Variant::Type::Int32) << "argument " << i;
-        EXPECT_EQ(args[i].toInt32(), right[i - 1]);
-    }
 }
 
 TEST(GetSharedProperty, AsksForTheNameUnderThisProcessIdAndReturnsWhatItHolds)

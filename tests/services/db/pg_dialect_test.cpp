@@ -102,26 +102,10 @@ TEST_F(PgDialect, ValuesComeBackTyped)
     }
 }
 
-// Keys as the server generates them; the common cases run in connection_test.
-TEST_F(PgDialect, GeneratedKeysFollowExplicitKeysAndKeylessTables)
-{
-    auto c = connection();
-    qint64 affected = -1;
-    // A row written with its own key moves the generator past it.
-    c->Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FBOMGroupID,FNumber) VALUES (100,'03')"));
-    EXPECT_EQ(c->lastInsertId().toInt32(), 100);
-    c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('04')"));
-    EXPECT_EQ(c->lastInsertId().toInt32(), 101);
-    // A table without a generated key leaves the last key standing.
-    c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (7,'x')"), &affected);
-    EXPECT_EQ(affected, 1);
-    EXPECT_EQ(c->lastInsertId().toInt32(), 101);
-}
-
-// A fresh session that has used no sequence yet writes lines in a
-// transaction: asking the driver for a key there would run lastval(), fail and
-// abort the transaction.
-TEST_F(PgDialect, KeylessInsertsInAFreshSessionKeepTheTransaction)
+// A table without a generated key leaves the last key standing; and in a
+// fresh session that has used no sequence yet, asking the driver for a key
+// would run lastval(), fail and abort the transaction.
+TEST_F(PgDialect, KeylessInsertsKeepTheLastKeyAndTheTransaction)
 {
     auto c = db().openConnection();
     c->BeginTrans();
@@ -130,6 +114,12 @@ TEST_F(PgDialect, KeylessInsertsInAFreshSessionKeepTheTransaction)
                    + QStringLiteral(",1,2)"));
     c->CommitTrans();
     EXPECT_EQ(count(QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1")), 3);
+    c->Execute(QStringLiteral("INSERT COM_Bom_Group(FNumber) VALUES ('04')"));
+    const int32_t key = c->lastInsertId().toInt32();
+    qint64 affected = -1;
+    c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (7,'x')"), &affected);
+    EXPECT_EQ(affected, 1);
+    EXPECT_EQ(c->lastInsertId().toInt32(), key);
 }
 
 TEST_F(PgDialect, RowsComeBackInClusteredKeyOrder)
@@ -195,17 +185,14 @@ TEST_P(PeriodProcedures, GiveTheFirstAndLastDayOfThePeriod)
     } cases[] = {
         {nullptr, 2026, 3, "2026-03-01", "2026-03-31"},
         {nullptr, 2024, 2, "2024-02-01", "2024-02-29"},
-        {nullptr, 2026, 13, "", ""},
-        {nullptr, 2026, 0, "", ""},
-        {"1|12|", 2026, 1, "2026-01-01", "2026-01-31"},
+        {nullptr, 2026, 13, "", ""}, {nullptr, 2026, 0, "", ""}, {"1|12|", 2026, 1, "2026-01-01", "2026-01-31"},
         // Four periods of a fiscal year starting in April.
         {"0|4|0401070110010101", 2026, 1, "2026-04-01", "2026-06-30"},
         {"0|4|0401070110010101", 2026, 4, "2027-01-01", "2027-03-31"},
         {"0|4|0401070110010101", 2026, 5, "", ""},
         {"0|12|040105010601070108010901100111011201010102010301", 2026, 10, "2027-01-01", "2027-01-31"},
         {"0|4|0101040107011001", 2026, 4, "2026-10-01", "2026-12-31"},
-        {"0|4|04010701", 2026, 1, "", ""},   // too few date groups
-        {"0|2|01011340", 2026, 2, "", ""},   // 13/40 is no date
+        {"0|4|04010701", 2026, 1, "", ""}, {"0|2|01011340", 2026, 2, "", ""},   // too few date groups; 13/40 is no date
     };
     auto c = connection();
     for (const auto &k : cases) {

@@ -76,11 +76,15 @@ protected:
         ASSERT_TRUE(dir.isValid());
         cached = Connection::open(dir.filePath(QStringLiteral("cached.db")));
         plain = Connection::open(dir.filePath(QStringLiteral("plain.db")));
-        for (Connection *c : {cached.get(), plain.get()}) {
-            c->Execute(QStringLiteral("CREATE TABLE v (k INTEGER PRIMARY KEY, i INTEGER, t TEXT COLLATE NOCASE, r REAL, "
-                                      "a, CHECK (i IS NULL OR i <> 13))"));
-            c->Execute(QStringLiteral("CREATE UNIQUE INDEX v_t ON v(t)"));
-        }
+        both("CREATE TABLE v (k INTEGER PRIMARY KEY, i INTEGER, t TEXT COLLATE NOCASE, r REAL, a, CHECK (i IS NULL OR i <> 13))");
+        both("CREATE UNIQUE INDEX v_t ON v(t)");
+    }
+
+    // The same set-up on both databases.
+    void both(const char *sql)
+    {
+        for (Connection *c : {cached.get(), plain.get()})
+            c->Execute(QString::fromUtf8(sql));
     }
 
     // Runs the statement cached on one database and from its text on the
@@ -138,31 +142,25 @@ TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
 
 TEST_F(StatementCache, TextThatIsNoUtf8ReadsAsTheDriverReadsIt)
 {
-    for (Connection *c : {cached.get(), plain.get()})
-        c->Execute(QStringLiteral("INSERT INTO v(k,a) SELECT 1, CAST(X'41C3FF80E4B8AD' AS TEXT)"));
+    both("INSERT INTO v(k,a) SELECT 1, CAST(X'41C3FF80E4B8AD' AS TEXT)");
     expectAlike(QStringLiteral("SELECT a, CAST(a AS BLOB) AS b FROM v WHERE k=1"));
 }
 
 TEST_F(StatementCache, SchemaChangesReachCachedStatements)
 {
     const QString select = QStringLiteral("SELECT * FROM w WHERE k=1");
-    for (Connection *c : {cached.get(), plain.get()}) {
-        c->Execute(QStringLiteral("CREATE TABLE w (k INTEGER, x TEXT)"));
-        c->Execute(QStringLiteral("INSERT INTO w VALUES (1, 'one')"));
-    }
+    both("CREATE TABLE w (k INTEGER, x TEXT)");
+    both("INSERT INTO w VALUES (1, 'one')");
     expectAlike(select);
     expectAlike(QStringLiteral("INSERT INTO w VALUES (2, 'two')"));
     // Dropped and made again with other columns: the same texts now mean other work.
-    for (Connection *c : {cached.get(), plain.get()}) {
-        c->Execute(QStringLiteral("DROP TABLE w"));
-        c->Execute(QStringLiteral("CREATE TABLE w (k INTEGER, y REAL, z TEXT, x TEXT)"));
-        c->Execute(QStringLiteral("INSERT INTO w(k,y,z) SELECT 1, 2.5, 'zed'"));
-    }
+    both("DROP TABLE w");
+    both("CREATE TABLE w (k INTEGER, y REAL, z TEXT, x TEXT)");
+    both("INSERT INTO w(k,y,z) SELECT 1, 2.5, 'zed'");
     expectAlike(select);
     expectAlike(QStringLiteral("INSERT INTO w VALUES (2, 'two')"));
     // Gone: the cached statement fails as the text does.
-    for (Connection *c : {cached.get(), plain.get()})
-        c->Execute(QStringLiteral("DROP TABLE w"));
+    both("DROP TABLE w");
     expectAlike(select);
     EXPECT_EQ(outcome(*cached, select), QStringLiteral("error 1 QSQLITE: no such table: w"));
     expectAlike(QStringLiteral("INSERT INTO w VALUES (3, 'three')"));

@@ -25,14 +25,7 @@ namespace {
 
 TEST(DefaultMessageBox, ShowsTitleTextIconAndButtonsAndAnswers)
 {
-    struct Case
-    {
-        int flags;
-        QMessageBox::Icon icon;
-        QStringList buttons;
-        const char *press;   // a button's text, or "Esc"
-        int answer;
-    };
+    struct Case { int flags; QMessageBox::Icon icon; QStringList buttons; const char *press; int answer; };   // press: a text or "Esc"
     const Case cases[] = {
         {mb::Critical, QMessageBox::Critical, {"确定"}, "确定", mb::OK},
         {mb::Exclamation, QMessageBox::Warning, {"确定"}, "确定", mb::OK},
