@@ -337,64 +337,64 @@ TEST_P(BomTest, AddWritesHeaderAndLinesUnderTheNewId)
               QStringList({"2", "1"}));
 }
 
-TEST_P(BomTest, AddOfADuplicateNumberShowsTheDatabaseTextAndWritesNothing)
+// A save that is refused shows its box and writes nothing: a duplicate
+// number (compared without case) with the database's own words after the
+// text, a refused right, a BOM that no longer exists.
+TEST_P(BomTest, ARefusedSaveShowsItsBoxAndWritesNothing)
 {
-    const QString before = test::dumpBoms(*db);
-    auto grid = oneLineGrid();
-    BOM bom(*db);
-    bom.BomNumber = QStringLiteral("bom-001");   // numbers compare without case
-    bom.ItemID = 1;
-    boxes.expect(bomtext::kSaveError, mb::OK, mb::Information);
-    EXPECT_FALSE(bom.Add(*grid));
-    const QString text = boxes.last().text;
-    EXPECT_TRUE(text.startsWith(bomtext::kSaveError));
-    EXPECT_GT(text.size(), bomtext::kSaveError.size());   // the database's own words follow
-    EXPECT_EQ(bom.BomID, 0);
-    EXPECT_EQ(test::dumpBoms(*db), before);
-    EXPECT_FALSE(db->inTransaction());
+    const QString saveError = bomtext::kSaveError, noRight = bomtext::kNoRight, gone = saveError + bomtext::kBomGone;
+    const struct
+    {
+        const char *name;
+        bool add, allowed;
+        int32_t id;
+        QString box;   // the whole text, or its start for a duplicate
+    } cases[] = {
+        {"duplicate number", true, true, 0, saveError}, {"right refused", false, false, 1, noRight},
+        {"BOM gone", false, true, 404, gone}, {"id -1", false, true, -1, gone}, {"id 0", false, true, 0, gone},
+    };
+    FakeShareProps props;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeSecurity security(c.allowed);
+        const QString before = test::dumpBoms(*db);
+        auto grid = oneLineGrid();
+        BOM bom = headerOfBom1();
+        bom.BomID = c.id;
+        if (c.add)
+            bom.BomNumber = QStringLiteral("bom-001");
+        boxes.clear();
+        boxes.allowAll();
+        EXPECT_FALSE(c.add ? bom.Add(*grid) : bom.Update(*grid));
+        ASSERT_EQ(boxes.count(), 1);
+        EXPECT_EQ(boxes.last().flags, mb::OK | mb::Information);
+        if (!c.allowed)
+            EXPECT_EQ(security.calls().size(), 1u);
+        if (c.add)
+            EXPECT_TRUE(boxes.last().text.startsWith(c.box) && boxes.last().text.size() > c.box.size());
+        else
+            EXPECT_EQ(boxes.last().text, c.box);
+        EXPECT_EQ(bom.BomID, c.id);
+        EXPECT_EQ(gBomName, QString());
+        EXPECT_EQ(test::dumpBoms(*db), before);
+        EXPECT_FALSE(db->inTransaction());
+    }
 }
 
-// A refused right shows its box; a failing rights check reaches the caller.
-// Either way nothing is written.
-TEST_P(BomTest, RightsCheckThatDoesNotAllowWritesNothing)
+// A failing rights check reaches the caller, never swallowed.
+TEST_P(BomTest, AFailingRightsCheckReachesTheCallerAndWritesNothing)
 {
     const QString before = test::dumpBoms(*db);
     FakeShareProps props;
-    auto grid = oneLineGrid();
-    {
-        FakeSecurity security(false);
-        BOM bom = headerOfBom1();
-        boxes.expectExact(bomtext::kNoRight, mb::OK, mb::Information);
-        EXPECT_FALSE(bom.Update(*grid));
-        EXPECT_EQ(boxes.count(), 1);
-        EXPECT_EQ(gBomName, QString());
-        EXPECT_EQ(security.calls().size(), 1u);
-    }
     FakeSecurity security;
     security.fail(ComError(1234, QStringLiteral("PlatBase"), QStringLiteral("安全组件不可用")));
+    auto grid = oneLineGrid();
     BOM bom = headerOfBom1();
-    const ComError e = test::errorOf([&] { bom.Update(*grid); });   // never swallowed
+    const ComError e = test::errorOf([&] { bom.Update(*grid); });
     EXPECT_EQ(e.number(), 1234);
     EXPECT_EQ(e.description(), QStringLiteral("安全组件不可用"));
     EXPECT_EQ(test::dumpBoms(*db), before);
     EXPECT_FALSE(db->inTransaction());
-}
-
-TEST_P(BomTest, UpdateOfABomThatNoLongerExistsWritesNothing)
-{
-    FakeShareProps props;
-    FakeSecurity security;
-    for (int32_t id : {404, -1, 0}) {
-        SCOPED_TRACE(id);
-        const QString before = test::dumpBoms(*db);
-        auto grid = oneLineGrid();
-        BOM bom = headerOfBom1();
-        bom.BomID = id;
-        bom.BomNumber = QStringLiteral("GONE-%1").arg(id);
-        boxes.expectExact(bomtext::kSaveError + bomtext::kBomGone, mb::OK, mb::Information);
-        EXPECT_FALSE(bom.Update(*grid));
-        EXPECT_EQ(test::dumpBoms(*db), before);
-    }
 }
 
 // Every statement of a save in turn fails: the database stays exactly as it was.

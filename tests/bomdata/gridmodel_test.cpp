@@ -94,9 +94,7 @@ TEST(GridModel, NumberCellReadsBackPlainDecimalText)
         // The digits are numtext's; here the cell's own text and its shown rounding.
         {12.5, 2, "12.5", "12.50"},
         {0.125, 2, "0.125", "0.13"},
-        {-0.0, 2, "0", "0.00"},
         {0.1 + 0.2, 1, "0.30000000000000004", "0.3"},
-        {1e-7, 4, "0.0000001", "0.0000"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -128,9 +126,6 @@ TEST(GridModel, NumberCellInputByCodeAndByTheUser)
         {"99.996", "99.996", nullptr},   // rounds to 100.00, above the maximum
         {"-1", "-1", nullptr},
         {"12abc", "12abc", nullptr},
-        {"1,5", "1,5", nullptr},
-        {"inf", "inf", nullptr},
-        {"nan", "nan", nullptr},
         {"", "", ""},
         {"  ", "  ", ""},
     };

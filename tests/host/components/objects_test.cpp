@@ -77,12 +77,6 @@ TEST(LookupParams, KeepsNamesInTheOrderFirstSetAndReadsThemBack)
     EXPECT_FALSE(bag->contains(QStringLiteral("NeverSet")));   // reading does not add it
 }
 
-TEST(DefaultComponents, NoneIsRegisteredUntilTheHostRegistersThem)
-{
-    for (const QString &progId : host::kDefaultComponentProgIds)
-        EXPECT_FALSE(ObjectRegistry::instance().isRegistered(progId)) << progId.toStdString();
-}
-
 TEST(PropsString, CarriesTheUserNameWhateverItContains)
 {
     for (const QString &name : {QStringLiteral("admin"), QStringLiteral("a;b=c%d"), QStringLiteral("张三")}) {

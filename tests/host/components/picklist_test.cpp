@@ -182,22 +182,14 @@ TEST_F(PickListTest, StartsFromTheLookupKeyAndChoosesWhatWasJustTyped)
 
 TEST_F(PickListTest, AFilterThatCannotBeAppliedIsAnErrorAndShowsNothing)
 {
+    // Which filters are refused is ItemFilter's; here the list never opens.
     bool shown = false;
     QTimer::singleShot(0, [&] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible() && widget->objectName() == QStringLiteral("frmItemLookup")) {
-                shown = true;
-                widget->close();
-            }
-        }
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && widget->objectName() == QStringLiteral("frmItemLookup"))
+                shown = widget->close();
     });
-    try {
-        itemLookup(QStringLiteral(" X2.FReplaceClassID="));
-        ADD_FAILURE() << "no error";
-    } catch (const ComError &error) {
-        EXPECT_EQ(error.number(), errc::InvalidFilter);
-        EXPECT_EQ(error.source(), QStringLiteral("PickView.GLView"));
-    }
+    EXPECT_THROW(itemLookup(QStringLiteral(" X2.FReplaceClassID=")), ComError);
     QApplication::processEvents();
     EXPECT_FALSE(shown);
 }
@@ -287,19 +279,12 @@ TEST_F(PickListTest, BaseFindOffersAuxiliaryPropertiesAndSubstituteClasses)
     EXPECT_THROW(unconnected->call(QStringLiteral("Show")), ComError);
 }
 
-TEST_F(PickListTest, EveryControlIsNamedAndTheArrowShowsOverTheCallersHourglass)
+TEST_F(PickListTest, TheArrowShowsOverTheCallersHourglass)
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     Qt::CursorShape inside = Qt::WaitCursor;
-    driveModal(QStringLiteral("frmItemLookup"), [&](PickListDialog &dialog) {
+    driveModal(QStringLiteral("frmItemLookup"), [&](PickListDialog &) {
         inside = QGuiApplication::overrideCursor()->shape();
-        QStringList names;
-        for (QWidget *child : dialog.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-            EXPECT_FALSE(child->objectName().isEmpty()) << child->metaObject()->className();
-            names << child->objectName();
-        }
-        for (const char *name : {"txtSearch", "lstItems", "btnOK", "btnCancel", "lblStatus"})
-            EXPECT_TRUE(names.contains(QString::fromLatin1(name))) << name;
     }, [&] { itemLookup(QString()); });
     EXPECT_EQ(inside, Qt::ArrowCursor);
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);

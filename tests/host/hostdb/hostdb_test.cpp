@@ -51,11 +51,7 @@ class DemoData : public DatabaseTest
 TEST_P(DemoData, BreaksNoRuleTheDialogsRelyOn)
 {
     Connection &c = *connection();
-    const struct
-    {
-        const char *what;
-        const char *sql;
-    } absent[] = {
+    const struct { const char *what; const char *sql; } absent[] = {
         {"a substitute class with fewer than two items",
          "SELECT Count(*) FROM COM_SysType WHERE FClassID=480 AND "
          "(SELECT Count(*) FROM COM_Item WHERE COM_Item.FReplaceClassID=COM_SysType.FSysTypeID)<2"},
@@ -99,37 +95,7 @@ TEST_P(DemoData, BreaksNoRuleTheDialogsRelyOn)
         EXPECT_EQ(scalar(c, QString::fromUtf8(a.sql)), 0) << a.what;
 }
 
-TEST_P(DemoData, BomNumbersAreUniqueIgnoringCase)
-{
-    Connection &c = *connection();
-    const QString insert = QStringLiteral("INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,FStatus) "
-                                          "VALUES ('%1','x',1,1,0,1,0)");
-    EXPECT_THROW(c.Execute(insert.arg(QStringLiteral("BOM000001"))), ComError);
-    EXPECT_THROW(c.Execute(insert.arg(QStringLiteral("bom000001"))), ComError);
-    const int before = scalar(c, QStringLiteral("SELECT Max(FBOMID) FROM COM_BOM"));
-    c.Execute(insert.arg(QStringLiteral("BOM-NEW")));
-    // The database assigns the key, past every key it gave before.
-    EXPECT_GT(c.lastInsertId().toInt32(), before);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT FBOMID FROM COM_Bom WHERE FBOMNumber='BOM-NEW'")), c.lastInsertId().toInt32());
-}
-
 TORVEL_INSTANTIATE_DATABASE_TEST(DemoData);
-
-// The stock query finds movements through the item and date index; it never
-// reads the movement table whole.
-TEST(StockProcedure, SearchesMovementsByItemAndDate)
-{
-    auto db = TestDatabase::createSqlite(true);
-    const RecordsetPtr plan = db->connection()->Execute(QStringLiteral("EXPLAIN QUERY PLAN ")
-                                                        + host::stockQueryText(2026, 3, 10, 46082, 46100));
-    int searches = 0;
-    for (; !plan->Eof(); plan->MoveNext()) {
-        const QString detail = plan->Fields(QStringLiteral("detail")).toString();
-        EXPECT_FALSE(detail.startsWith(QLatin1String("SCAN m"))) << detail.toStdString();
-        searches += detail.startsWith(QLatin1String("SEARCH m USING INDEX IX_COM_StockMove_Item (FItemID=? AND FDate>? AND FDate<?)"));
-    }
-    EXPECT_EQ(searches, 1);
-}
 
 TEST(ScaleData, GeneratesConsistentBomsAndAppends)
 {

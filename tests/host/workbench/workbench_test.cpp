@@ -121,6 +121,14 @@ std::vector<int32_t> listedIds(BomListModel &model)
     return ids;
 }
 
+// A group under `parent`, its number also its name; returns its id.
+int32_t addGroup(Connection &c, const QString &number, int32_t parent)
+{
+    c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES (%1,%1,%2)")
+                  .arg(sqlQuote(number), sqlNumber(parent)));
+    return scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber=") + sqlQuote(number));
+}
+
 void selectGroup(Workbench &w, int32_t groupId)
 {
     auto *tree = child<QTreeWidget>(w, "tvwGroups");
@@ -162,13 +170,9 @@ TEST_P(WorkbenchTest, TreeHoldsEveryGroupUnderItsParent)
     Connection &c = *connection();
     // A group whose parent is gone, and two that are each other's parent,
     // must still be reachable: at the top level.
-    c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('ORPHAN','孤立',99999)"));
-    const int32_t orphan = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='ORPHAN'"));
-    c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('LOOP1','环一',0)"));
-    const int32_t loop1 = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='LOOP1'"));
-    c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('LOOP2','环二',") +
-              sqlNumber(loop1) + u')');
-    const int32_t loop2 = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='LOOP2'"));
+    const int32_t orphan = addGroup(c, QStringLiteral("ORPHAN"), 99999);
+    const int32_t loop1 = addGroup(c, QStringLiteral("LOOP1"), 0);
+    const int32_t loop2 = addGroup(c, QStringLiteral("LOOP2"), loop1);
     c.Execute(QStringLiteral("UPDATE COM_Bom_Group SET FParentID=") + sqlNumber(loop2) +
               QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(loop1));
 
@@ -215,11 +219,7 @@ TEST_P(WorkbenchTest, ListsTheGroupsBomsByPageSortedAndFiltered)
     // A prefix of the number (case ignored), of the name, of the item code,
     // and '*' for text inside; the filter waits for a pause in typing.
     const QString itemCode = model.row(0).itemNumber;
-    const struct
-    {
-        QString typed;
-        QString where;
-    } cases[] = {
+    const struct { QString typed; QString where; } cases[] = {
         {QStringLiteral("scale-12"), QStringLiteral("b.FBOMNumber LIKE 'SCALE-12%'")},
         {QStringLiteral("规模测试BOM 3"), QStringLiteral("b.FBOMName LIKE '规模测试BOM 3%'")},
         {itemCode, QStringLiteral("i.FNumber LIKE '") + itemCode + QStringLiteral("%'")},
@@ -261,8 +261,7 @@ protected:
         group = groupOfBom(c, bom);
         parent = scalar(c, QStringLiteral("SELECT FParentID FROM COM_BOM_Group WHERE FBOMGroupID=") + sqlNumber(group));
         if (parent == 0) {
-            c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('WB-TOP','工作台',0)"));
-            parent = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='WB-TOP'"));
+            parent = addGroup(c, QStringLiteral("WB-TOP"), 0);
             c.Execute(QStringLiteral("UPDATE COM_Bom_Group SET FParentID=") + sqlNumber(parent) +
                       QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(group));
         }
@@ -349,9 +348,7 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
     // A new group under this one takes its BOMs: it is selected and shows them.
     int32_t created = 0;
     library.reply([&](const Args &, test::ScriptedComponent::Properties &result) {
-        c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES ('WB-NEW','新类别',") +
-                  sqlNumber(group) + u')');
-        created = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='WB-NEW'"));
+        created = addGroup(c, QStringLiteral("WB-NEW"), group);
         c.Execute(QStringLiteral("UPDATE COM_Bom SET FBOMGroupID=") + sqlNumber(created) +
                   QStringLiteral(" WHERE FBOMGroupID=") + sqlNumber(group));
         result["ReturnOK"] = Variant(true);

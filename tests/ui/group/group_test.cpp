@@ -12,7 +12,6 @@
 #include "services/com/connectionobject.h"
 #include "state/callstate.h"
 #include "state/dialogseam.h"
-#include "ui/common/formsupport.h"
 #include "ui/group/groupsave.h"
 
 #include <QDialog>
@@ -228,10 +227,6 @@ TEST_P(GroupEditor, SaveChecksSiblingsWritesOnceAndLeavesTheResult)
 TEST_P(GroupEditor, OkWaitsForAnEditEnterMovesOnABackgroundClickFocusesTheNameEscCloses)
 {
     show(3, 1, [](QDialog &dialog) {
-        EXPECT_EQ(dialog.windowTitle(), grouptext::kCaption);
-        if (!formFontFamily().isEmpty()) {
-            EXPECT_EQ(dialog.font().family(), formFontFamily());
-        }
         QLineEdit *name = box(dialog, "TxtName");
         QPushButton *ok = button(dialog, "btnOK");
         EXPECT_EQ(box(dialog, "TxtNumber")->text(), QStringLiteral("01"));
@@ -249,28 +244,6 @@ TEST_P(GroupEditor, OkWaitsForAnEditEnterMovesOnABackgroundClickFocusesTheNameEs
     EXPECT_FALSE(gReturnOK);
     EXPECT_EQ(database(), kSeed);
     EXPECT_EQ(boxes.count(), 0);
-}
-
-// The host schema: a number or a name twice among one parent's children is
-// refused, whatever wrote it; under another parent it is not.
-TEST_P(GroupEditor, TheSchemaKeepsSiblingNumbersAndNamesUnique)
-{
-    const struct
-    {
-        const char *values;
-        bool refused;
-    } cases[] = {
-        {"'01','新',1", true}, {"'09','台灯',1", true}, {"'01','台灯',2", false}, {"'','',1", false},
-    };
-    for (const auto &k : cases) {
-        SCOPED_TRACE(k.values);
-        const QString insert = QStringLiteral("INSERT INTO COM_BOM_Group (FNumber,FName,FParentID) VALUES (")
-            + QString::fromUtf8(k.values) + u')';
-        if (k.refused)
-            EXPECT_THROW(cnn->Execute(insert), ComError);
-        else
-            EXPECT_NO_THROW(cnn->Execute(insert));
-    }
 }
 
 // Two clients create a group under one parent with the same number, or the
