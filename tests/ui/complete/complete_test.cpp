@@ -120,26 +120,26 @@ struct OkCase
     std::vector<QString> saved;       // the rows then stored under savedAs
 };
 
-void emptyCell(FrmBomComplete &form, int c, int row)
+Script typed(int c, int row, const char *text)
 {
-    typeAndLeave(form, c, row, QString());
+    return [=](FrmBomComplete &form) { typeAndLeave(form, c, row, QString::fromUtf8(text)); };
 }
 
 const OkCase kOkCases[] = {
-    {"new completion saved with the next id", 0, data::kFixedBom, {}, {{kAskSave, mb::OK}}, true, 8, 8,
+    {"newSavedWithTheNextId", 0, data::kFixedBom, {}, {{kAskSave, mb::OK}}, true, 8, 8,
      {"1|3|0|200|901|1|2|0.05|注's", "2|3|0|201|0|2|1|0|", "3|3|0|301|0|1|1.5|0.1|"}},
-    {"existing one asked and re-saved as it was", data::kNote, data::kLampBom, {}, {{kAskModified, mb::OK}}, true,
+    {"existingAskedAndResavedAsItWas", data::kNote, data::kLampBom, {}, {{kAskModified, mb::OK}}, true,
      data::kNote, data::kNote, {kNote7[0], kNote7[1], kNote7[2]}},
-    {"a changed new one is asked the other question", 0, data::kFixedBom,
+    {"changedNewOneAskedTheOtherQuestion", 0, data::kFixedBom,
      [](FrmBomComplete &form) { press(form, Qt::Key_Down); }, {{kAskModified, mb::Cancel}}, false, 0, 0, {}},
-    {"question cancelled", 0, data::kFixedBom, {}, {{kAskSave, mb::Cancel}}, false, 0, 0, {}},
-    {"negative id unchanged closes unasked", -1, data::kFixedBom, {}, {}, true, 0, 0, {}},
-    {"item missing", 0, data::kLampBom, {}, {{kAskSave, mb::OK}, {itemMissing(2), mb::OK}}, false, 0, 0, {}},
-    {"unit emptied", data::kNote, data::kLampBom, [](FrmBomComplete &f) { emptyCell(f, col::Unit, 2); },
+    {"questionCancelled", 0, data::kFixedBom, {}, {{kAskSave, mb::Cancel}}, false, 0, 0, {}},
+    {"negativeIdUnchangedClosesUnasked", -1, data::kFixedBom, {}, {}, true, 0, 0, {}},
+    {"itemMissing", 0, data::kLampBom, {}, {{kAskSave, mb::OK}, {itemMissing(2), mb::OK}}, false, 0, 0, {}},
+    {"unitEmptied", data::kNote, data::kLampBom, typed(col::Unit, 2, ""),
      {{kAskModified, mb::OK}, {unitMissing(2), mb::OK}}, false, data::kNote, 0, {}},
-    {"property emptied", data::kNote, data::kLampBom, [](FrmBomComplete &f) { emptyCell(f, col::AuxProp, 1); },
+    {"propertyEmptied", data::kNote, data::kLampBom, typed(col::AuxProp, 1, ""),
      {{kAskModified, mb::OK}, {auxPropMissing(1), mb::OK}}, false, data::kNote, 0, {}},
-    {"item code cleared", data::kNote, data::kLampBom, [](FrmBomComplete &f) { emptyCell(f, col::ItemNumber, 2); },
+    {"itemCodeCleared", data::kNote, data::kLampBom, typed(col::ItemNumber, 2, ""),
      {{kAskModified, mb::OK}, {itemMissing(2), mb::OK}}, false, data::kNote, 0, {}},
 };
 
@@ -173,12 +173,7 @@ TEST_P(CompletionOk, AsksChecksSavesAndCloses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CompletionOk, ::testing::ValuesIn(kOkCases),
-                         [](const auto &info) {
-                             std::string name;
-                             for (const char *p = info.param.name; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CompletionTest, AFailedSaveKeepsTheStoredNotesAndTheId)
 {
@@ -211,11 +206,6 @@ struct GridCase
     bool changed;          // the changed flag afterwards
     Script check;
 };
-
-Script typed(int c, int row, const char *text)
-{
-    return [=](FrmBomComplete &form) { typeAndLeave(form, c, row, QString::fromUtf8(text)); };
-}
 
 Script f7At(int c, int row)
 {
