@@ -9,7 +9,6 @@
 #include "services/com/rights.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -69,15 +68,7 @@ void type(PickListDialog &dialog, const QString &text)
     QLineEdit *search = searchField(dialog);
     search->selectAll();
     QTest::keyClick(search, Qt::Key_Backspace);
-    for (const QChar c : text) {
-        if (c.unicode() < 128) {
-            QTest::keyClick(search, c.toLatin1());
-        } else {
-            // Text no key of the test keyboard makes, as an input method delivers it.
-            QKeyEvent event(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(search, &event);
-        }
-    }
+    QTest::keyClicks(search, text);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.searchPending(); }, 5000));
 }
 
