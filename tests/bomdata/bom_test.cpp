@@ -368,12 +368,14 @@ TEST_P(BomTest, ARefusedSaveShowsItsBoxAndWritesNothing)
         EXPECT_FALSE(c.add ? bom.Add(*grid) : bom.Update(*grid));
         ASSERT_EQ(boxes.count(), 1);
         EXPECT_EQ(boxes.last().flags, mb::OK | mb::Information);
-        if (!c.allowed)
+        if (!c.allowed) {
             EXPECT_EQ(security.calls().size(), 1u);
-        if (c.add)
+        }
+        if (c.add) {
             EXPECT_TRUE(boxes.last().text.startsWith(c.box) && boxes.last().text.size() > c.box.size());
-        else
+        } else {
             EXPECT_EQ(boxes.last().text, c.box);
+        }
         EXPECT_EQ(bom.BomID, c.id);
         EXPECT_EQ(gBomName, QString());
         EXPECT_EQ(test::dumpBoms(*db), before);
