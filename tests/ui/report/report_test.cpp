@@ -18,6 +18,7 @@
 #include <QDate>
 
 #include <algorithm>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
