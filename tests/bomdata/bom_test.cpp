@@ -365,11 +365,13 @@ TEST_P(BomTest, ARefusedSaveShowsItsBoxAndWritesNothing)
             bom.BomNumber = QStringLiteral("bom-001");
         boxes.clear();
         boxes.allowAll();
+        gBomName.clear();
         EXPECT_FALSE(c.add ? bom.Add(*grid) : bom.Update(*grid));
         ASSERT_EQ(boxes.count(), 1);
-        EXPECT_EQ(boxes.last().flags, mb::OK | mb::Information);
+        EXPECT_EQ(boxes.last().flags, mb::Information);
         if (!c.allowed) {
             EXPECT_EQ(security.calls().size(), 1u);
+            EXPECT_EQ(gBomName, QString());
         }
         if (c.add) {
             EXPECT_TRUE(boxes.last().text.startsWith(c.box) && boxes.last().text.size() > c.box.size());
@@ -377,7 +379,6 @@ TEST_P(BomTest, ARefusedSaveShowsItsBoxAndWritesNothing)
             EXPECT_EQ(boxes.last().text, c.box);
         }
         EXPECT_EQ(bom.BomID, c.id);
-        EXPECT_EQ(gBomName, QString());
         EXPECT_EQ(test::dumpBoms(*db), before);
         EXPECT_FALSE(db->inTransaction());
     }
