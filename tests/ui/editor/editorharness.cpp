@@ -61,8 +61,6 @@ void EditorTest::TearDown()
 void EditorTest::prepareCall(int32_t bomId, int32_t groupId)
 {
     gReturnOK = false;
-    gGroupID = 0;
-    gBomID = 0;
     gBomName.clear();
     gBomNumber.clear();
     gItemID = 0;

@@ -59,6 +59,11 @@ public:
     // its modal loop. A script that leaves the dialog open has it closed
     // (Esc's way) so that a failing test never hangs.
     void runEditor(const std::function<void(FrmBom &)> &script);
+    void runEditor(int32_t bomId, const std::function<void(FrmBom &)> &script)
+    {
+        prepareCall(bomId);
+        runEditor(script);
+    }
     // As BomInfo's creation and its InterID/GroupID properties leave the state.
     void prepareCall(int32_t bomId, int32_t groupId = data::kGroup);
 
