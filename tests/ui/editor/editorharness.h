@@ -42,11 +42,10 @@ inline constexpr int32_t kLamp = 100;       // P100 assembly, auxiliary class 30
 inline constexpr int32_t kChandelier = 101; // P101 assembly, no auxiliary class
 inline constexpr int32_t kBulb = 201;       // C201 child, unit 箱
 inline constexpr int32_t kWire = 202;       // C202 child, unit group 2 (千克)
-// C203 (203) child whose base unit is missing.
-inline constexpr int32_t kSwitchShort = 211;   // S1, short number KG
+// C200 (200) child with auxiliary class 3001, S1 (211) child; C203 (203)
+// child whose base unit is missing; TH01 (50) substitute class 灯泡类.
 inline constexpr int32_t kRed = 901;        // auxiliary property R 红色 (class 3001)
 inline constexpr int32_t kBlue = 902;       // auxiliary property B 蓝色
-inline constexpr int32_t kBulbClass = 50;   // substitute class TH01 灯泡类
 } // namespace data
 
 class EditorTest : public ::testing::Test
