@@ -103,6 +103,14 @@ protected:
     ConnectionPtr plain;
 };
 
+// A union and a pick list's page (LIMIT, whose plan depends on the literal)
+// answer alike either way, so only their refusal shows that they are never cached.
+TEST(StatementShape, UnionAndLimitAreNeverCached)
+{
+    for (const char *sql : {"SELECT a FROM t WHERE a=1 UNION SELECT 2", "SELECT a FROM t WHERE a=2 ORDER BY a LIMIT 5"})
+        EXPECT_FALSE(sqliteShape(QString::fromUtf8(sql), nullptr)) << sql;
+}
+
 TEST_F(StatementCache, SameShapeWithOtherValuesTypesAndQuotedNumbers)
 {
     const char *statements[] = {
