@@ -20,6 +20,7 @@ namespace torvel {
 namespace {
 
 using test::FakeSecurity;
+using test::rowsOf;
 using test::FakeShareProps;
 using test::MessageBoxRecorder;
 
@@ -62,19 +63,6 @@ void putLine(GridModel &grid, int row, const Line &line)
     grid.SetText(bomcol::ReplaceClassID, row, QString::number(line.replaceClassId));
     grid.SetText(bomcol::AuxPropID, row, QString::number(line.auxPropId));
     grid.SetText(bomcol::UnitID, row, QString::number(line.unitId));
-}
-
-// Each row of a query as its fields joined by ':'.
-QStringList rowsOf(Connection &db, const QString &sql)
-{
-    QStringList rows;
-    for (RecordsetPtr rs = db.Execute(sql); !rs->Eof(); rs->MoveNext()) {
-        QStringList fields;
-        for (int i = 0; i < rs->fieldCount(); ++i)
-            fields << rs->Fields(i).toString();
-        rows << fields.join(u':');
-    }
-    return rows;
 }
 
 class BomTest : public test::DatabaseTest
@@ -291,7 +279,7 @@ TEST_P(BomTest, BlankRowsCloseUpAndLinesAreRenumbered)
 
     EXPECT_EQ(rowsOf(*db, QStringLiteral("SELECT FBOMEntryID, FRemark, FItemID, FReplaceClassID FROM COM_BOM_Child "
                                          "WHERE FBOMID=1 ORDER BY FBOMEntryID")),
-              QStringList({"1:first:3:0", "2:second:0:100", "3:third:2:0"}));
+              QStringList({"1|first|3|0", "2|second|0|100", "3|third|2|0"}));
 }
 
 TEST_P(BomTest, UpdateReplacesTheLinesAndTheHeader)
@@ -311,9 +299,9 @@ TEST_P(BomTest, UpdateReplacesTheLinesAndTheHeader)
     // C-002 moves up to line 2; the group is not Update's to change; BOM 3 keeps its line.
     EXPECT_EQ(rowsOf(*db, QStringLiteral("SELECT FBOMID, FBOMEntryID, FItemID, FReplaceClassID FROM COM_BOM_Child "
                                          "WHERE FBOMID IN (1,3) ORDER BY FBOMID, FBOMEntryID")),
-              QStringList({"1:1:0:100", "1:2:3:0", "3:1:2:0"}));
+              QStringList({"1|1|0|100", "1|2|3|0", "3|1|2|0"}));
     EXPECT_EQ(rowsOf(*db, QStringLiteral("SELECT FBOMName, FStatus, FBOMGroupID FROM COM_BOM WHERE FBOMID=1")),
-              QStringList({"改'名:0:1"}));
+              QStringList({"改'名|0|1"}));
 }
 
 TEST_P(BomTest, AddWritesHeaderAndLinesUnderTheNewId)
@@ -331,7 +319,7 @@ TEST_P(BomTest, AddWritesHeaderAndLinesUnderTheNewId)
     EXPECT_EQ(gBomName, QStringLiteral("新"));
 
     EXPECT_EQ(rowsOf(*db, QStringLiteral("SELECT FBOMID, FBOMGroupID FROM COM_BOM WHERE FBOMNumber='NEW-''1'")),
-              QStringList({QString::number(bom.BomID) + QStringLiteral(":2")}));
+              QStringList({QString::number(bom.BomID) + QStringLiteral("|2")}));
     EXPECT_EQ(rowsOf(*db, QStringLiteral("SELECT FQty FROM COM_BOM_Child WHERE FBOMID=") + QString::number(bom.BomID)
                               + QStringLiteral(" ORDER BY FBOMEntryID")),
               QStringList({"2", "1"}));

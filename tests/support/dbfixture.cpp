@@ -1,5 +1,7 @@
 #include "dbfixture.h"
 
+#include "services/db/recordset.h"
+
 #include "hostdb/hostdb.h"
 
 #include <QCoreApplication>
@@ -145,6 +147,24 @@ ConnectionPtr TestDatabase::connection()
 std::string backendTestName(const ::testing::TestParamInfo<QString> &info)
 {
     return info.param.toStdString();
+}
+
+QStringList rowsOf(Connection &cnn, const QString &sql, QChar separator)
+{
+    QStringList rows;
+    for (RecordsetPtr rs = cnn.Execute(sql); rs && !rs->Eof(); rs->MoveNext()) {
+        QStringList fields;
+        for (int i = 0; i < rs->fieldCount(); ++i)
+            fields << rs->Fields(i).toString();
+        rows << fields.join(separator);
+    }
+    return rows;
+}
+
+int32_t scalarOf(Connection &cnn, const QString &sql)
+{
+    const RecordsetPtr rs = cnn.Execute(sql);
+    return rs->rows().empty() || rs->rows().front()[0].isNull() ? 0 : rs->rows().front()[0].toInt32();
 }
 
 } // namespace torvel::test

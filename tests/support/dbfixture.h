@@ -66,6 +66,11 @@ private:
 
 std::string backendTestName(const ::testing::TestParamInfo<QString> &info);
 
+// Each row of a query as its fields joined by `separator`.
+QStringList rowsOf(Connection &cnn, const QString &sql, QChar separator = u'|');
+// The first field of the first row as a number; 0 when there is none.
+int32_t scalarOf(Connection &cnn, const QString &sql);
+
 } // namespace torvel::test
 
 #define TORVEL_INSTANTIATE_DATABASE_TEST(Fixture)                                                       \

@@ -13,15 +13,10 @@
 
 using namespace torvel;
 using torvel::test::DatabaseTest;
+using torvel::test::scalarOf;
 using torvel::test::TestDatabase;
 
 namespace {
-
-int scalar(Connection &c, const QString &sql)
-{
-    const RecordsetPtr rs = c.Execute(sql);
-    return rs->Fields(0).toInt32();
-}
 
 TEST(DemoDatabase, CreatedOnceAndLeftAloneAfterwards)
 {
@@ -30,14 +25,14 @@ TEST(DemoDatabase, CreatedOnceAndLeftAloneAfterwards)
     ASSERT_TRUE(host::ensureDemoDatabase(path));
     {
         ConnectionPtr c = Connection::open(path);
-        EXPECT_GT(scalar(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 0);
+        EXPECT_GT(scalarOf(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 0);
         c->Execute(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMNumber='BOM000001'"));
         c->Execute(QStringLiteral("INSERT INTO t_Item(FItemID,FNumber) VALUES (999999,'MINE')"));
     }
     EXPECT_FALSE(host::ensureDemoDatabase(path));
     ConnectionPtr c = Connection::open(path);
-    EXPECT_EQ(scalar(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM WHERE FBOMNumber='BOM000001'")), 0);
-    EXPECT_EQ(scalar(*c, QStringLiteral("SELECT Count(*) FROM t_Item WHERE FNumber='MINE'")), 1);
+    EXPECT_EQ(scalarOf(*c, QStringLiteral("SELECT Count(*) FROM COM_BOM WHERE FBOMNumber='BOM000001'")), 0);
+    EXPECT_EQ(scalarOf(*c, QStringLiteral("SELECT Count(*) FROM t_Item WHERE FNumber='MINE'")), 1);
     // Nothing of the building step stays behind.
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sub"))).entryList({QStringLiteral("*.building*")}, QDir::Files),
               QStringList());
@@ -92,7 +87,7 @@ TEST_P(DemoData, BreaksNoRuleTheDialogsRelyOn)
         {"rights for the guest", "SELECT Count(*) FROM t_UserRight WHERE FUserID=(SELECT FUserID FROM t_User WHERE FName='guest')"},
     };
     for (const auto &a : absent)
-        EXPECT_EQ(scalar(c, QString::fromUtf8(a.sql)), 0) << a.what;
+        EXPECT_EQ(scalarOf(c, QString::fromUtf8(a.sql)), 0) << a.what;
 }
 
 TORVEL_INSTANTIATE_DATABASE_TEST(DemoData);
@@ -102,10 +97,10 @@ TEST(ScaleData, GeneratesConsistentBomsAndAppends)
     auto db = TestDatabase::createSqlite(false);
     Connection &c = *db->connection();
     host::generateScaleData(c, 500, 20, 15);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 500);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_Item")), 500);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 20);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 300);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 500);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_Item")), 500);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 20);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child")), 300);
     const char *mustBeZero[] = {
         "SELECT Count(*) FROM COM_BOM_Child INNER JOIN COM_BOM ON COM_BOM.FBOMID=COM_BOM_Child.FBOMID "
         "WHERE COM_BOM_Child.FItemID=COM_BOM.FItemID",
@@ -114,12 +109,12 @@ TEST(ScaleData, GeneratesConsistentBomsAndAppends)
         "SELECT Count(*) FROM COM_BOM WHERE FBOMGroupID NOT IN (SELECT FBOMGroupID FROM COM_BOM_Group)",
     };
     for (const char *sql : mustBeZero)
-        EXPECT_EQ(scalar(c, QString::fromUtf8(sql)), 0) << sql;
+        EXPECT_EQ(scalarOf(c, QString::fromUtf8(sql)), 0) << sql;
 
     host::generateScaleData(c, 100, 5, 3);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 600);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 25);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Group WHERE FNumber='SCALE'")), 1);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 600);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 25);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Group WHERE FNumber='SCALE'")), 1);
     EXPECT_THROW(host::generateScaleData(c, 1, 1, 1), ComError);
 }
 
@@ -131,8 +126,8 @@ TEST(ScaleData, AFailureLeavesNothingBehind)
     c.Execute(QStringLiteral("INSERT INTO COM_BOM(FBOMID,FBOMNumber) VALUES (1,'SCALE-3')"));
     EXPECT_THROW(host::generateScaleData(c, 50, 5, 2), ComError);
     EXPECT_FALSE(c.inTransaction());
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 0);
-    EXPECT_EQ(scalar(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 1);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM t_Item")), 0);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), 1);
 }
 
 } // namespace

@@ -16,14 +16,10 @@
 using namespace torvel;
 using namespace torvel::host;
 using torvel::test::DatabaseTest;
+using torvel::test::scalarOf;
 using torvel::test::TestDatabase;
 
 namespace {
-
-int count(Connection &c, const QString &sql)
-{
-    return c.Execute(sql)->Fields(0).toInt32();
-}
 
 // Every stored BOM with its lines, by number, ids of master data included.
 QStringList snapshot(Connection &c)
@@ -119,15 +115,15 @@ TEST_P(BomTools, ExportThenImportReproducesTheBoms)
     // boards' group: the demo's machines hold sub-assemblies, which the
     // editor's rules refuse.
     const int32_t copy = copyBom(c, 1, QStringLiteral("BOM-COPY"));
-    EXPECT_EQ(count(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=") + sqlNumber(copy)),
-              count(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1")));
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=") + sqlNumber(copy)),
+              scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM_Child WHERE FBOMID=1")));
     c.Execute(QStringLiteral("UPDATE COM_BOM_Child SET FRemark='a,\"b\"\nc ' WHERE FBOMEntryID=2 AND FBOMID=")
               + sqlNumber(copy));
     const QString parent = QStringLiteral(" FROM COM_Item WHERE FItemID=(SELECT FItemID FROM t_Item WHERE FNumber='4.01.002')");
     c.Execute(QStringLiteral("INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID,FAuxPropID,FMeasureUnitID,"
                              "FStatus) VALUES ('EMPTY','空清单',2,")
-              + sqlNumber(count(c, QStringLiteral("SELECT FItemID") + parent)) + QStringLiteral(",0,")
-              + sqlNumber(count(c, QStringLiteral("SELECT FBaseUnitID") + parent)) + QStringLiteral(",1)"));
+              + sqlNumber(scalarOf(c, QStringLiteral("SELECT FItemID") + parent)) + QStringLiteral(",0,")
+              + sqlNumber(scalarOf(c, QStringLiteral("SELECT FBaseUnitID") + parent)) + QStringLiteral(",1)"));
     c.Execute(QStringLiteral("DELETE FROM COM_BOM_Child WHERE FBOMID IN (SELECT FBOMID FROM COM_BOM WHERE FBOMGroupID<>2)"));
     c.Execute(QStringLiteral("DELETE FROM COM_BOM WHERE FBOMGroupID<>2"));
     const QStringList before = snapshot(c);
@@ -142,7 +138,7 @@ TEST_P(BomTools, ExportThenImportReproducesTheBoms)
     const ImportResult added = importBoms(c, file.data(), {false, 3, {}});
     ASSERT_TRUE(added.ok()) << added.issues.front().text().toStdString();
     EXPECT_EQ(snapshot(c), before);
-    EXPECT_EQ(count(c, QStringLiteral("SELECT Count(*) FROM COM_BOM WHERE FBOMGroupID<>3")), 0);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM WHERE FBOMGroupID<>3")), 0);
     // Again with replace: the same BOMs rewritten in place, in their groups.
     const ImportResult replaced = importBoms(c, file.data(), {true, 0, {}});
     ASSERT_TRUE(replaced.ok());
@@ -174,7 +170,7 @@ TEST_P(BomTools, WhereUsedFindsClassLinesOfAMember)
 TEST_P(BomTools, CopyRefusesAUsedNumber)
 {
     Connection &c = *connection();
-    const int boms = count(c, QStringLiteral("SELECT Count(*) FROM COM_BOM"));
+    const int boms = scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM"));
     for (const QString &number : {QStringLiteral("bom000002"), QStringLiteral(" ")}) {
         try {
             copyBom(c, 1, number);
@@ -184,7 +180,7 @@ TEST_P(BomTools, CopyRefusesAUsedNumber)
                                                                              : QStringLiteral("有重复")));
         }
     }
-    EXPECT_EQ(count(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), boms);
+    EXPECT_EQ(scalarOf(c, QStringLiteral("SELECT Count(*) FROM COM_BOM")), boms);
 }
 
 TORVEL_INSTANTIATE_DATABASE_TEST(BomTools);

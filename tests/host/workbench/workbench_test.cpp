@@ -31,6 +31,7 @@
 
 using namespace torvel;
 using namespace torvel::host;
+using torvel::test::scalarOf;
 
 namespace {
 
@@ -98,12 +99,6 @@ T *child(QObject &window, const char *name)
     return found;
 }
 
-int32_t scalar(Connection &c, const QString &sql)
-{
-    const RecordsetPtr rs = c.Execute(sql);
-    return rs->rows().empty() || rs->rows().front()[0].isNull() ? 0 : rs->rows().front()[0].toInt32();
-}
-
 std::vector<int32_t> column(Connection &c, const QString &sql)
 {
     std::vector<int32_t> ids;
@@ -126,7 +121,7 @@ int32_t addGroup(Connection &c, const QString &number, int32_t parent)
 {
     c.Execute(QStringLiteral("INSERT INTO COM_Bom_Group(FNumber,FName,FParentID) VALUES (%1,%1,%2)")
                   .arg(sqlQuote(number), sqlNumber(parent)));
-    return scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber=") + sqlQuote(number));
+    return scalarOf(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber=") + sqlQuote(number));
 }
 
 void selectGroup(Workbench &w, int32_t groupId)
@@ -199,7 +194,7 @@ TEST_P(WorkbenchTest, ListsTheGroupsBomsByPageSortedAndFiltered)
 {
     Connection &c = *connection();
     generateScaleData(c, 40, 450, 2);
-    const int32_t group = scalar(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='SCALE'"));
+    const int32_t group = scalarOf(c, QStringLiteral("SELECT FBOMGroupID FROM COM_BOM_Group WHERE FNumber='SCALE'"));
     const auto w = open();
     selectGroup(*w, group);
     BomListModel &model = *w->bomModel();
@@ -257,9 +252,9 @@ protected:
         ASSERT_FALSE(note->rows().empty());
         bom = note->rows().front()[0].toInt32();
         noteId = note->rows().front()[1].toInt32();
-        item = scalar(c, QStringLiteral("SELECT FItemID FROM COM_BOM WHERE FBOMID=") + sqlNumber(bom));
+        item = scalarOf(c, QStringLiteral("SELECT FItemID FROM COM_BOM WHERE FBOMID=") + sqlNumber(bom));
         group = groupOfBom(c, bom);
-        parent = scalar(c, QStringLiteral("SELECT FParentID FROM COM_BOM_Group WHERE FBOMGroupID=") + sqlNumber(group));
+        parent = scalarOf(c, QStringLiteral("SELECT FParentID FROM COM_BOM_Group WHERE FBOMGroupID=") + sqlNumber(group));
         if (parent == 0) {
             parent = addGroup(c, QStringLiteral("WB-TOP"), 0);
             c.Execute(QStringLiteral("UPDATE COM_Bom_Group SET FParentID=") + sqlNumber(parent) +
@@ -336,7 +331,7 @@ TEST_P(WorkbenchActions, ListsRefreshAfterASaveAndSelectWhatWasSaved)
     library.reply([&](const Args &, test::ScriptedComponent::Properties &result) {
         c.Execute(QStringLiteral("INSERT INTO COM_Bom(FBOMNumber,FBOMName,FBOMGroupID,FItemID) VALUES ('0-WB','新清单',") +
                   sqlNumber(group) + u',' + sqlNumber(item) + u')');
-        newBom = scalar(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='0-WB'"));
+        newBom = scalarOf(c, QStringLiteral("SELECT FBOMID FROM COM_BOM WHERE FBOMNumber='0-WB'"));
         result["ReturnOK"] = Variant(true);
         result["ReturnBomID"] = Variant(newBom);
         return Variant();

@@ -57,22 +57,6 @@ int32_t completeBom(const ConnectionPtr &cnn, int32_t noteId, int32_t bomId, con
     return bom.CompleteBom(Variant(ConnectionObject::wrap(cnn)), noteId, bomId);
 }
 
-namespace {
-
-QStringList rowsOf(Connection &cnn, const QString &sql)
-{
-    QStringList rows;
-    const RecordsetPtr rs = cnn.Execute(sql);
-    for (; rs && !rs->Eof(); rs->MoveNext()) {
-        QStringList row;
-        for (int i = 0; i < rs->fieldCount(); ++i)
-            row << rs->Fields(i).toString();
-        rows << row.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
-} // namespace
 
 QStringList notesOf(Connection &cnn, int32_t noteId)
 {
