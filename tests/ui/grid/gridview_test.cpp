@@ -325,6 +325,13 @@ TEST_F(GridViewTest, SwallowedCharactersNeverReachACell)
     commit(QStringLiteral("'q\""), view.cellEditor());
     press(Qt::Key_Tab);
     EXPECT_EQ(model.text(2, 3), QStringLiteral("商品q"));
+    // The usual way: a preedit first, then the commit.
+    place(2, 3);
+    QInputMethodEvent preedit(QStringLiteral("sp"), {});
+    QApplication::sendEvent(&view, &preedit);
+    commit(QStringLiteral("\"货'物"), &view);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(model.text(2, 3), QStringLiteral("货物"));
 }
 
 TEST_F(GridViewTest, CodeMovesAndRowChangesRaiseNoLeaveCell)
