@@ -30,12 +30,6 @@ using namespace torvel::bench;
 
 namespace {
 
-QTemporaryDir &tempDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 // One value of a row as the floor keeps it.
 struct Value
 {
@@ -298,14 +292,7 @@ constexpr const char *kLookupDataVersion = "lookup-v1";
 
 QString lookupCacheDir()
 {
-    const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
-    if (!env.isNull() && env.isEmpty())
-        return tempDir().path();
-    const QString dir = env.isNull() ? QStringLiteral("/tmp/torvel-bomdata-bench") : QString::fromLocal8Bit(env);
-    const QString versioned = dir + QLatin1Char('/') + QLatin1String(kLookupDataVersion);
-    if (!QDir().mkpath(versioned))
-        die(QStringLiteral("cannot create ") + versioned);
-    return versioned;
+    return cacheFolder(QStringLiteral("/tmp/torvel-bomdata-bench"), kLookupDataVersion);
 }
 
 void buildLookupDatabase(const QString &path, int size)

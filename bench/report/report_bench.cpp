@@ -106,11 +106,7 @@ COMMIT;
 const QString &databasePath()
 {
     static const QString path = [] {
-        const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
-        const QString dir = (env.isEmpty() ? QStringLiteral("/tmp/torvel-report-bench") : QString::fromLocal8Bit(env))
-                            + QLatin1Char('/') + QLatin1String(kDataVersion);
-        if (!QDir().mkpath(dir))
-            die(QStringLiteral("cannot create ") + dir);
+        const QString dir = cacheFolder(QStringLiteral("/tmp/torvel-report-bench"), kDataVersion);
         const QString file = dir + QStringLiteral("/stock.db");
         if (!QFileInfo::exists(file))
             buildDatabase(file);

@@ -1,6 +1,8 @@
 #include "benchsupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +19,23 @@ void die(const QString &what)
         program = QStringLiteral("bench");
     std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(what));
     std::exit(1);
+}
+
+QTemporaryDir &tempDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString cacheFolder(const QString &defaultDir, const char *version)
+{
+    const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
+    if (!env.isNull() && env.isEmpty())
+        return tempDir().path();
+    const QString folder = (env.isNull() ? defaultDir : QString::fromLocal8Bit(env)) + u'/' + QLatin1String(version);
+    if (!QDir().mkpath(folder))
+        die(QStringLiteral("cannot create ") + folder);
+    return folder;
 }
 
 int runOffscreenBenchmarks(int argc, char **argv)

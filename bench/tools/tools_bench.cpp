@@ -135,12 +135,6 @@ void timeExport(benchmark::State &state, Connection &c)
 // ---------------------------------------------------------------------------
 // SQLite
 
-QTemporaryDir &tempDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 const QString &sqlitePath()
 {
     static const QString path = [] {
@@ -211,13 +205,7 @@ constexpr const char *kScaleVersion = "tools-v2";
 
 QString scaleDatabase()
 {
-    const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
-    const QString dir = !env.isNull() && env.isEmpty() ? tempDir().path()
-                        : env.isNull()                ? QStringLiteral("/tmp/torvel-tools-bench")
-                                                      : QString::fromLocal8Bit(env);
-    const QString folder = dir + u'/' + QLatin1String(kScaleVersion);
-    if (!QDir().mkpath(folder))
-        die(QStringLiteral("cannot create ") + folder);
+    const QString folder = cacheFolder(QStringLiteral("/tmp/torvel-tools-bench"), kScaleVersion);
     const QString path = folder + QStringLiteral("/scale.db");
     if (!QFileInfo::exists(path)) {
         const QString building = path + QStringLiteral(".part");

@@ -25,12 +25,6 @@ constexpr int kItems = 1000000;
 constexpr int kBoms = 10000;
 constexpr int kLinesPerBom = 10;
 
-QTemporaryDir &tempDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
 // The large database takes a while to build and is only read, so it is kept
 // between runs: in $TORVEL_BENCH_CACHE, or under /tmp, named by this version
 // (change it whenever the schema or the generated rows change). An empty
@@ -39,13 +33,7 @@ constexpr const char *kScaleVersion = "workbench-v1";
 
 QString scaleDatabase()
 {
-    const QByteArray env = qgetenv("TORVEL_BENCH_CACHE");
-    const QString dir = !env.isNull() && env.isEmpty() ? tempDir().path()
-                        : env.isNull()                ? QStringLiteral("/tmp/torvel-workbench-bench")
-                                                      : QString::fromLocal8Bit(env);
-    const QString folder = dir + u'/' + QLatin1String(kScaleVersion);
-    if (!QDir().mkpath(folder))
-        bench::die(QStringLiteral("cannot create ") + folder);
+    const QString folder = bench::cacheFolder(QStringLiteral("/tmp/torvel-workbench-bench"), kScaleVersion);
     const QString path = folder + QStringLiteral("/scale.db");
     if (!QFileInfo::exists(path)) {
         const QString building = path + QStringLiteral(".part");
@@ -62,7 +50,7 @@ QString scaleDatabase()
 
 QString demoDatabase()
 {
-    const QString path = tempDir().filePath(QStringLiteral("demo.db"));
+    const QString path = bench::tempDir().filePath(QStringLiteral("demo.db"));
     ensureDemoDatabase(path);
     return path;
 }
